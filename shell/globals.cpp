@@ -1,0 +1,7 @@
+#include "shell/globals.h"
+
+const int Frequency = 44100;
+const int BufferSize = 12288;
+int CALLBACK_READY = 0;
+GENERATOR* gen = nullptr;
+GENERATOR* main_gen = nullptr;

@@ -1,0 +1,232 @@
+#include "synth/filters.h"
+
+#include <cmath>
+
+#include "synth/names.h"
+#include "synth/signal.h"
+
+namespace {
+constexpr double TWO_PI = 6.283185307179586;
+constexpr double FILTER_RATE = 44100.0;
+}  // namespace
+
+// ---------------------------------------------------------------- biquad
+
+PCF::PCF() {
+    source = nullptr;
+    gate_source = nullptr;
+    sync_source = nullptr;
+    copy_name(name, "Emptynamed_PCF");
+    set_HiCutOff(300);
+}
+
+// The filter cookbook's biquads. Types 0-4 scale the numerator by the linear
+// gain G; the shelves and the peak use A = 10^(g/40), the shelves at slope 1.
+void PCF::compute_coefficients(double f, double q, double g, unsigned long type) {
+    const double w = TWO_PI * f / FILTER_RATE;
+    const double c = std::cos(w);
+    const double s = std::sin(w);
+    const double alpha = s / (2 * q);
+    double nb0, nb1, nb2, na0, na1, na2;
+    if (type <= 4) {
+        const double G = std::pow(10.0, g / 20);
+        na0 = 1 + alpha;
+        na1 = -2 * c;
+        na2 = 1 - alpha;
+        switch (type) {
+        case 0: nb0 = G; nb1 = 0; nb2 = 0; na0 = 1; na1 = 0; na2 = 0; break;
+        case 1: nb0 = G * (1 - c) / 2; nb1 = G * (1 - c); nb2 = G * (1 - c) / 2; break;
+        case 2: nb0 = G * (1 + c) / 2; nb1 = -G * (1 + c); nb2 = G * (1 + c) / 2; break;
+        case 3: nb0 = G * alpha; nb1 = 0; nb2 = -G * alpha; break;
+        default: nb0 = G; nb1 = -2 * c * G; nb2 = G; break;
+        }
+    } else {
+        const double A = std::pow(10.0, g / 40);
+        const double B = s * std::sqrt((A * A + 1) - (A - 1) * (A - 1));
+        switch (type) {
+        case 5:
+            nb0 = A * ((A + 1) - (A - 1) * c + B);
+            nb1 = 2 * A * ((A - 1) - (A + 1) * c);
+            nb2 = A * ((A + 1) - (A - 1) * c - B);
+            na0 = (A + 1) + (A - 1) * c + B;
+            na1 = -2 * ((A - 1) + (A + 1) * c);
+            na2 = (A + 1) + (A - 1) * c - B;
+            break;
+        case 6:
+            nb0 = A * ((A + 1) + (A - 1) * c + B);
+            nb1 = -2 * A * ((A - 1) + (A + 1) * c);
+            nb2 = A * ((A + 1) + (A - 1) * c - B);
+            na0 = (A + 1) - (A - 1) * c + B;
+            na1 = 2 * ((A - 1) - (A + 1) * c);
+            na2 = (A + 1) - (A - 1) * c - B;
+            break;
+        default:
+            nb0 = 1 + alpha * A;
+            nb1 = -2 * c;
+            nb2 = 1 - alpha * A;
+            na0 = 1 + alpha / A;
+            na1 = -2 * c;
+            na2 = 1 - alpha / A;
+            break;
+        }
+    }
+    inv_a0 = 1 / na0;
+    b0 = nb0 * inv_a0;
+    b1 = nb1 * inv_a0;
+    b2 = nb2 * inv_a0;
+    a1 = na1 * inv_a0;
+    a2 = na2 * inv_a0;
+}
+
+double PCF::FilterCell(unsigned long, double x, double f, double q, double g, unsigned long type) {
+    if (f != key_f || q != key_q || g != key_g || static_cast<long>(type) != key_type) {
+        key_f = f;
+        key_q = q;
+        key_g = g;
+        key_type = static_cast<int>(type);
+        compute_coefficients(f, q, g, type);
+    }
+    double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+    if (!std::isfinite(y)) {
+        // An unusable setting (Q of 0, a cut-off beyond Nyquist that rings up)
+        // would otherwise leave infinities in the history and kill the filter
+        // for good: start again from silence.
+        x1 = x2 = y1 = y2 = 0;
+        return 0;
+    }
+    x2 = x1;
+    x1 = x;
+    y2 = y1;
+    y1 = y;
+    return y;
+}
+
+int PCF::evolue() {
+    if (enabled == 0) {
+        // frozen: the output keeps its value
+    } else if (source == nullptr) {
+        value = 0.0f;
+    } else if (BYPASS != 0) {
+        value = *source;
+    } else {
+        float m = mix;
+        if (linked(MOD_AMP)) m = m + m * read(MOD_AMP);
+        float f = static_cast<float>(HICUT);
+        if (linked(MOD_FREQ)) f = f + f * read(MOD_FREQ);
+        if (TYPE > 7) TYPE = 0;
+        if (TYPE < 0) TYPE = 7;
+        const float x = *source;
+        if (x == 0.0f) {
+            // Silence is passed without stepping: the history waits for the next sound.
+            value = 0.0f;
+        } else {
+            value = static_cast<float>(FilterCell(0, x, f, Q, GAIN, static_cast<unsigned long>(TYPE)));
+            value = value + value * LEVEL;
+            value = value * m + (1 - m) * x;
+        }
+    }
+    if (value > 1.0f) value = 1.0f;
+    if (value < -1.0f) value = -1.0f;
+    return 1;
+}
+
+// ---------------------------------------------------------------- formant filter
+
+namespace {
+const double coeff[FORMANT_VOWELS][11] = {
+    {3.11044e-06, 8.943665402, -36.83889529, 92.01697887, -154.337906, 181.6233289,
+     -151.8651235, 89.09614114, -35.10298511, 8.388101016, -0.923313471},  // A
+    {4.36215e-06, 8.90438318, -36.55179099, 91.05750846, -152.422234, 179.1170248,
+     -149.6496211, 87.78352223, -34.60687431, 8.282228154, -0.914150747},  // E
+    {3.33819e-06, 8.893102966, -36.49532826, 90.96543286, -152.4545478, 179.4835618,
+     -150.315433, 88.43409371, -34.98612086, 8.407803364, -0.932568035},  // I
+    {1.13572e-06, 8.994734087, -37.2084849, 93.22900521, -156.6929844, 184.596544,
+     -154.3755513, 90.49663749, -35.58964535, 8.478996281, -0.929252233},  // O
+    {4.09431e-07, 8.997322763, -37.20218544, 93.11385476, -156.2530937, 183.7080141,
+     -153.2631681, 89.59539726, -35.12454591, 8.338655623, -0.910251753},  // U
+};
+
+int vowel_index(float v) {
+    if (!(v > 0.0f)) return 0;  // also NaN
+    if (v >= FORMANT_VOWELS - 1) return FORMANT_VOWELS - 1;
+    return static_cast<int>(v);
+}
+}  // namespace
+
+FORMANT_PCF::FORMANT_PCF() {
+    source = nullptr;
+    gate_source = nullptr;
+    sync_source = nullptr;
+    copy_name(name, "Emptynamed_FORMANT_PCF");
+}
+
+double FORMANT_PCF::formant_filter(float* input, int v) {
+    if (v < 0) v = 0;
+    if (v >= FORMANT_VOWELS) v = FORMANT_VOWELS - 1;
+    const double* k = coeff[v];
+    double r = k[0] * *input;
+    for (int i = 0; i < 10; i++) r += k[i + 1] * memory[i];
+    if (!std::isfinite(r)) {
+        // The ten poles sit close to the unit circle; never let a blow-up stick.
+        for (double& m : memory) m = 0;
+        return 0;
+    }
+    for (int i = 9; i > 0; i--) memory[i] = memory[i - 1];
+    memory[0] = static_cast<float>(r);
+    return static_cast<float>(r);
+}
+
+int FORMANT_PCF::evolue() {
+    if (enabled != 0 && source != nullptr) {
+        const float x = *source;
+        if (BYPASS != 0) {
+            value = x;
+        } else if (x == 0.0f) {
+            value = 0.0f;
+        } else {
+            const float m = mix;
+            value = static_cast<float>(formant_filter(source, vowel_index(vowel)));
+            value = value * m + (1 - m) * x;
+        }
+    }
+    if (value > 1.0f) value = 1.0f;
+    if (value < -1.0f) value = -1.0f;
+    return 1;
+}
+
+// ---------------------------------------------------------------- phaser
+
+PHASER::PHASER() {
+    source = nullptr;
+    copy_name(name, "Emptynamed_PHASER");
+    Range(440.0f, 1600.0f);
+    Rate(0.4f);
+}
+
+void PHASER::Range(float low_hz, float high_hz) {
+    dmin = low_hz / (44100.0f / 2.0f);
+    dmax = high_hz / (44100.0f / 2.0f);
+}
+
+void PHASER::Rate(float hz) { lfo_increment = 2.0f * 3.14159265f * (hz / 44100.0f); }
+
+int PHASER::evolue() {
+    if (source == nullptr) {
+        value = 0.0f;
+        return 1;
+    }
+    if (BYPASS != 0) {
+        value = *source;
+        return 1;
+    }
+    const float x = *source;
+    const float d = dmin + (dmax - dmin) * ((sinf(lfo_phase) + 1.0f) / 2.0f);
+    lfo_phase += lfo_increment;
+    if (lfo_phase >= 6.28318f) lfo_phase -= 6.28318f;
+    for (AllpassDelay& stage : stages) stage.Delay(d);
+    float y = x + zm1 * feedback;
+    for (int i = 5; i >= 0; i--) y = stages[i].Update(y);
+    zm1 = y;
+    value = x + y * depth;
+    return 1;
+}

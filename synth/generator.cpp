@@ -1,0 +1,119 @@
+#include "synth/generator.h"
+
+#include <cstring>
+
+#include "synth/names.h"
+
+GENERATOR::GENERATOR() {
+    file_name[0] = '\0';
+    copy_name(name, "");
+    source = nullptr;
+    gate_source = nullptr;
+    sync_source = nullptr;
+}
+
+GENERATOR::~GENERATOR() { clear_KSY(); }
+
+namespace {
+
+// Steps the first `count` modules of a list (never past its end).
+template <class T>
+inline void step_list(const std::vector<T*>& list, int count) {
+    const int n = count < static_cast<int>(list.size()) ? count : static_cast<int>(list.size());
+    for (int i = 0; i < n; i++) list[i]->evolue();
+}
+
+template <class T>
+void destroy_all(std::vector<T*>& list, int& count) {
+    // Each list holds its modules by their exact type (a SAMPLER is never kept
+    // in the VCO list), so this delete runs the right destructor although no
+    // module has a virtual one.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdelete-non-virtual-dtor"
+    for (T* m : list) delete m;
+#pragma GCC diagnostic pop
+    list.clear();
+    count = 0;
+}
+
+template <class T>
+T* find_by_name(const std::vector<T*>& list, const char* n, bool lone_matches_any) {
+    if (lone_matches_any && list.size() == 1) return list[0];
+    if (n == nullptr) return nullptr;
+    for (T* m : list)
+        if (std::strcmp(m->name, n) == 0) return m;
+    return nullptr;
+}
+
+}  // namespace
+
+// The fixed order: note sources first (so pitch and gate reach the oscillators
+// in the same sample), then sound sources, shapers, values, sub-patches, and
+// the sound outputs last (so the patch hears this sample's output).
+int GENERATOR::evolue() {
+    step_list(sound_inputs, nb_sound_inputs);
+    step_list(keyboards, nb_keyboards);
+    step_list(sequencers, nb_sequencers);
+    step_list(vcos, nb_vcos);
+    step_list(mixers, nb_mixers);
+    step_list(samplers, nb_samplers);
+    step_list(vcas, nb_vcas);
+    step_list(pcfs, nb_pcfs);
+    step_list(formant_pcfs, nb_formant_pcfs);
+    step_list(constantes, nb_constantes);
+    step_list(generators, nb_generators);
+    step_list(variables, nb_variables);
+    step_list(values, nb_values);
+    step_list(operations, nb_operations);
+    step_list(sfx_delays, nb_sfx_delays);
+    step_list(phasers, nb_phasers);
+    step_list(sound_outputs, nb_sound_outputs);
+
+    value = (nb_sound_outputs != 0 && !sound_outputs.empty()) ? sound_outputs[0]->value : 0.0f;
+
+    if (!sound_inputs.empty()) {
+        SOUND_INPUT* in = sound_inputs[0];
+        in->INPUT::source = source;
+        in->gate_source = gate_source;
+        in->sync_source = sync_source;
+    }
+    return 1;
+}
+
+void GENERATOR::clear_KSY() {
+    destroy_all(sequencers, nb_sequencers);
+    destroy_all(keyboards, nb_keyboards);
+    destroy_all(vcos, nb_vcos);
+    destroy_all(mixers, nb_mixers);
+    destroy_all(samplers, nb_samplers);
+    destroy_all(vcas, nb_vcas);
+    destroy_all(pcfs, nb_pcfs);
+    destroy_all(formant_pcfs, nb_formant_pcfs);
+    destroy_all(constantes, nb_constantes);
+    destroy_all(operations, nb_operations);
+    destroy_all(values, nb_values);
+    destroy_all(variables, nb_variables);
+    destroy_all(sound_outputs, nb_sound_outputs);
+    destroy_all(sound_inputs, nb_sound_inputs);
+    destroy_all(phasers, nb_phasers);
+    destroy_all(sfx_delays, nb_sfx_delays);
+    destroy_all(generators, nb_generators);
+}
+
+SEQUENCER* GENERATOR::get_SEQUENCER_by_name(const char* n) { return find_by_name(sequencers, n, false); }
+KEYBOARD* GENERATOR::get_KEYBOARD_by_name(const char* n) { return find_by_name(keyboards, n, true); }
+VCO* GENERATOR::get_VCO_by_name(const char* n) { return find_by_name(vcos, n, false); }
+MIXER* GENERATOR::get_MIXER_by_name(const char* n) { return find_by_name(mixers, n, false); }
+SAMPLER* GENERATOR::get_SAMPLER_by_name(const char* n) { return find_by_name(samplers, n, false); }
+VCA* GENERATOR::get_VCA_by_name(const char* n) { return find_by_name(vcas, n, false); }
+PCF* GENERATOR::get_PCF_by_name(const char* n) { return find_by_name(pcfs, n, false); }
+CONSTANTE* GENERATOR::get_CONSTANTE_by_name(const char* n) { return find_by_name(constantes, n, true); }
+BASIC_OPERATION* GENERATOR::get_BASIC_OPERATION_by_name(const char* n) {
+    return find_by_name(operations, n, true);
+}
+VALEUR* GENERATOR::get_VALEUR_by_name(const char* n) { return find_by_name(values, n, true); }
+VARIABLE* GENERATOR::get_VARIABLE_by_name(const char* n) { return find_by_name(variables, n, true); }
+SOUND_OUTPUT* GENERATOR::get_SOUND_OUTPUT_by_name(const char* n) {
+    return find_by_name(sound_outputs, n, true);
+}
+GENERATOR* GENERATOR::get_GENERATOR_by_name(const char* n) { return find_by_name(generators, n, true); }

@@ -1,0 +1,48 @@
+#include "synth/mixer.h"
+
+#include <cstdio>
+
+#include "synth/names.h"
+
+MIXER::MIXER() {
+    copy_name(name, "Emptynamed_MIXER");
+    for (int j = 0; j < MIXER_CHANNELS; j++) {
+        level[j] = 1.0f;
+        mute[j] = 0.0f;
+        input[j].source = nullptr;
+    }
+}
+
+int MIXER::ajoute_en_entree(OUTPUT* src, int channel) {
+    if (channel == -1) channel = channel_count;
+    if (channel < 0 || channel >= MIXER_CHANNELS || channel_count >= MIXER_CHANNELS) {
+        std::printf("Mixer [%s] has no channel %d left (at most %d links): link ignored\n", name,
+                    channel, MIXER_CHANNELS);
+        return 0;
+    }
+    input[channel].source = src != nullptr ? &src->value : nullptr;
+    channel_count++;
+    return 1;
+}
+
+int MIXER::evolue() {
+    const int count = channel_count < MIXER_CHANNELS ? channel_count : MIXER_CHANNELS;
+    if (enabled == 0 || count <= 0) {
+        value = 0.0f;
+        return 1;
+    }
+    int n = 0;
+    for (int j = 0; j < count; j++)
+        if (mute[j] != 1.0f && input[j].source != nullptr) n++;
+    float sum = 0.0f;
+    for (int j = 0; j < count; j++) {
+        if (mute[j] == 1.0f || input[j].source == nullptr) continue;
+        // Several channels are averaged, then raised by half again.
+        if (n > 1)
+            sum += *input[j].source / n * 1.5f * level[j];
+        else
+            sum += *input[j].source * level[j];
+    }
+    value = sum;
+    return 1;
+}

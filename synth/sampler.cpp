@@ -1,0 +1,62 @@
+#include "synth/sampler.h"
+
+#include <cmath>
+
+#include "synth/names.h"
+
+SAMPLER::SAMPLER() : VCO(1.0f, 1.0f, 1) {
+    copy_name(name, "Emptynamed_SAMPLER");
+    file_name[0] = '\0';
+    load_SAMPLE("Sounds/phaser.wav");
+    position = 0.0f;
+    pitch = 1.0f;
+    amplitude = 1.0f;
+}
+
+SAMPLER::~SAMPLER() = default;
+
+// TODO(sampler files): read the WAV file.
+void SAMPLER::load_SAMPLE(const char* path) {
+    mode = SMP_FORWARD;
+    copy_name(file_name, path);
+}
+
+int SAMPLER::evolue() {
+    if (gate_source == nullptr) return 1;
+    if (*gate_source == 0) {
+        position = 0.0f;
+        value = 0.0f;
+        return 1;
+    }
+    if (sync_source != nullptr && *sync_source != 0) position = 0.0f;
+
+    // An input of 440 Hz plays at `pitch`.
+    float r = source != nullptr ? *source / 440 + pitch - 1 : pitch;
+    float a = amplitude;
+    if (linked(MOD_AMP)) a = amplitude + a * read(MOD_AMP);
+    if (linked(MOD_FREQ)) r = pitch + r * read(MOD_FREQ);
+    const float d = std::fabs(r);
+
+    const int values = 2 * length;  // 16-bit values a play reads (one frame = two values)
+    if (2 * position * d > values) {
+        position = 0.0f;
+        // The one-shot modes close their source's gate: silence until it opens again.
+        if (mode == SMP_FORWARD || mode == SMP_BACKWARD) *gate_source = 0;
+    }
+    if (!std::isfinite(position) || position < 0.0f) position = 0.0f;
+    if (static_cast<long long>(position) > values) position = static_cast<float>(values);
+
+    const int available = static_cast<int>(data.size()) < values ? static_cast<int>(data.size()) : values;
+    if (available <= 0) {
+        value = 0.0f;
+    } else {
+        // The play position may stand on the end of the data: every read stays inside it.
+        long long i = static_cast<long long>(position);
+        if (mode == SMP_BACKWARD || mode == SMP_LOOP_BACKWARD) i = values - i;
+        if (i < 0) i = 0;
+        if (i >= available) i = available - 1;
+        value = data[static_cast<size_t>(i)] * a / 32768;
+    }
+    position += 2 * d;
+    return 1;
+}

@@ -1,0 +1,232 @@
+#include "synth/sequencer.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "synth/names.h"
+#include "synth/notes.h"
+#include "synth/random.h"
+
+namespace {
+// Frequency of a note number; numbers outside the table give nothing (false).
+inline bool note_frequency(int n, float& hz) {
+    if (n < 0 || n >= NOTE2FREQ_SIZE) return false;
+    hz = static_cast<float>(NOTE2FREQ[n]);
+    return true;
+}
+}  // namespace
+
+// ---------------------------------------------------------------- keyboard
+
+KEYBOARD::KEYBOARD() : OUTPUT_GATE(0), OUTPUT_SYNC(0) {
+    copy_name(name, "Emptynamed_KEY");
+    set_note(10);
+    set_octave(4);
+    note = 1;
+    octave = 4;
+}
+
+int KEYBOARD::evolue() {
+    OUTPUT_SYNC::evolue();
+    float hz;
+    if (note_frequency(octave * 12 + note, hz)) value = hz;
+    return 1;
+}
+
+// ---------------------------------------------------------------- sequencer
+
+SEQUENCER::SEQUENCER() : OUTPUT_GATE(0), OUTPUT_SYNC(0) {
+    sync_source = nullptr;
+    for (int p = 0; p < SEQ_PATTERNS; p++) {
+        divider[p] = 2.0f;
+        NBR_STEP[p] = 32;
+    }
+    for (int i = 0; i < SEQ_PATTERNS * SEQ_STEPS; i++) {
+        LENGHT[i] = 1.0f;
+        bypass[i] = 0;
+        note[i] = 10;
+        octave[i] = 3;
+        volume[i] = 1.0f;
+    }
+    copy_name(name, "Emptynamed_SEQUENCER");
+    partition_file_name[0] = '\0';
+    // New pattern files are named with the shared generator: seed it from the clock.
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    kel_srand(static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()));
+}
+
+int SEQUENCER::evolue() {
+    int p = current_pattern;
+    int s = current_step;
+    // Playing wraps to pattern 0 above 31 (the grid holds 64 for the files).
+    if (p < 0 || p >= SEQ_PATTERNS) p = 0;
+    if (s >= NBR_STEP[p] || s >= SEQ_STEPS || s < 0) {
+        if (wished_pattern != p) p = wished_pattern;
+        if (p >= 0 && p < SEQ_PATTERNS && wished_divider != divider[p]) divider[p] = wished_divider;
+        if (p > 31 || p < 0) p = 0;
+        s = 0;
+    }
+    sample_counter += 1.0f;
+    if (sync_source != nullptr && *sync_source != 0) {
+        sample_counter = 0.0f;
+        s = 0;
+    }
+    const int at = p * SEQ_STEPS + s;
+    float x = LENGHT[at] * 44100.0f / divider[p];
+    if (x < 0.0625f) x = 0.0f;
+    // A bypassed following step keeps the gate open (tied notes); past the
+    // end of the grid there is no following step.
+    const bool next_bypassed = at + 1 < SEQ_PATTERNS * SEQ_STEPS && bypass[at + 1] != 0;
+    if (gate_open == 1 && sample_counter >= x - 1 && !next_bypassed) {
+        gate_open = 0;
+        UNTRIG();
+    }
+    float T = 44100.0f / divider[p];
+    if (x > 44100.0f) T += x;
+    if (sample_counter >= T) {
+        sample_counter = 0.0f;
+        const int n = octave[at] * 12 + note[at];
+        float hz = 0.0f;
+        if (n == 0 || !note_frequency(n, hz)) {
+            value = 0.0f;  // a rest
+        } else {
+            gate_open = 1;
+            if (volume[at] == 1.0f) {
+                if (running == 0) {
+                    value = 0.0f;
+                } else if (bypass[at] == 0) {
+                    TRIG();
+                    value = hz;
+                }
+            }
+        }
+        s++;
+    }
+    current_pattern = p;
+    current_step = s;
+    return 1;
+}
+
+// ---------------------------------------------------------------- pattern files
+
+namespace {
+
+constexpr int GRID = SEQ_PATTERNS * SEQ_STEPS;
+
+void put32(unsigned char*& at, std::uint32_t w) {
+    for (int i = 0; i < 4; i++) *at++ = static_cast<unsigned char>(w >> (8 * i));
+}
+std::uint32_t get32(const unsigned char*& at) {
+    std::uint32_t w = 0;
+    for (int i = 0; i < 4; i++) w |= static_cast<std::uint32_t>(*at++) << (8 * i);
+    return w;
+}
+void put_floats(unsigned char*& at, const float* v, int n) {
+    for (int i = 0; i < n; i++) {
+        std::uint32_t w;
+        std::memcpy(&w, &v[i], 4);
+        put32(at, w);
+    }
+}
+void put_ints(unsigned char*& at, const int* v, int n) {
+    for (int i = 0; i < n; i++) put32(at, static_cast<std::uint32_t>(v[i]));
+}
+void get_floats(const unsigned char*& at, float* v, int n) {
+    for (int i = 0; i < n; i++) {
+        std::uint32_t w = get32(at);
+        std::memcpy(&v[i], &w, 4);
+    }
+}
+void get_ints(const unsigned char*& at, int* v, int n) {
+    for (int i = 0; i < n; i++) v[i] = static_cast<int>(get32(at));
+}
+
+// The grid in file order, as one block of PARTITION_FILE_BYTES.
+struct GridImage {
+    float divider[SEQ_PATTERNS];
+    int steps[SEQ_PATTERNS];
+    float length[GRID];
+    int bypass[GRID];
+    int note[GRID];
+    int octave[GRID];
+    float volume[GRID];
+};
+
+// The grid as the bytes of a pattern file.
+std::vector<unsigned char> encode_grid(const SEQUENCER& q) {
+    std::vector<unsigned char> bytes(PARTITION_FILE_BYTES);
+    unsigned char* at = bytes.data();
+    put_floats(at, q.divider, SEQ_PATTERNS);
+    put_ints(at, q.NBR_STEP, SEQ_PATTERNS);
+    put_floats(at, q.LENGHT, GRID);
+    put_ints(at, q.bypass, GRID);
+    put_ints(at, q.note, GRID);
+    put_ints(at, q.octave, GRID);
+    put_floats(at, q.volume, GRID);
+    return bytes;
+}
+
+}  // namespace
+
+int SEQUENCER::save_partition(const char* path) {
+    std::vector<unsigned char> bytes = encode_grid(*this);
+    FILE* f = std::fopen(path, "wb");
+    if (f == nullptr) return 0;
+    const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
+    const bool closed = std::fclose(f) == 0;
+    if (written != bytes.size() || !closed) {
+        std::printf("Cannot write the pattern file [%s]\n", path);
+        return 0;
+    }
+    copy_name(partition_file_name, path);
+    return 1;
+}
+
+int SEQUENCER::load_partition(const char* path) {
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return 0;
+    std::printf("Partitions Loading [%s]\n", path);
+    // A short file is read as far as it goes: the rest keeps the current grid.
+    std::vector<unsigned char> bytes = encode_grid(*this);
+    std::fread(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+
+    auto image = std::make_unique<GridImage>();
+    const unsigned char* at = bytes.data();
+    get_floats(at, image->divider, SEQ_PATTERNS);
+    get_ints(at, image->steps, SEQ_PATTERNS);
+    get_floats(at, image->length, GRID);
+    get_ints(at, image->bypass, GRID);
+    get_ints(at, image->note, GRID);
+    get_ints(at, image->octave, GRID);
+    get_floats(at, image->volume, GRID);
+
+    for (int i = 0; i < GRID; i++) {
+        const long long n = static_cast<long long>(image->octave[i]) * 12 + image->note[i];
+        if (n < 0 || n >= NOTE2FREQ_SIZE) {
+            std::printf("Pattern file [%s]: pattern %d step %d has note number %lld, beyond the note table; file not loaded\n",
+                        path, i / SEQ_STEPS, i % SEQ_STEPS, n);
+            return 0;
+        }
+    }
+    for (int p = 0; p < SEQ_PATTERNS; p++) {
+        int& steps = image->steps[p];
+        if (steps < 1 || steps > SEQ_STEPS) {
+            const int clamped = steps < 1 ? 1 : SEQ_STEPS;
+            std::printf("Pattern file [%s]: pattern %d has %d steps, using %d\n", path, p, steps, clamped);
+            steps = clamped;
+        }
+    }
+    std::memcpy(divider, image->divider, sizeof divider);
+    std::memcpy(NBR_STEP, image->steps, sizeof NBR_STEP);
+    std::memcpy(LENGHT, image->length, sizeof LENGHT);
+    std::memcpy(bypass, image->bypass, sizeof bypass);
+    std::memcpy(note, image->note, sizeof note);
+    std::memcpy(octave, image->octave, sizeof octave);
+    std::memcpy(volume, image->volume, sizeof volume);
+    copy_name(partition_file_name, path);
+    return 1;
+}

@@ -1,0 +1,57 @@
+// Note sources: the keyboard and the step sequencer.
+#pragma once
+
+#include "synth/ports.h"
+
+/// Patterns in a sequencer grid (and in a pattern file).
+constexpr int SEQ_PATTERNS = 64;
+/// Steps per pattern.
+constexpr int SEQ_STEPS = 64;
+/// Size of a pattern file in bytes: the raw grid, little-endian.
+constexpr int PARTITION_FILE_BYTES = 82432;
+
+/// Keyboard: outputs the frequency of its note; its panel drives the gate and sync.
+class KEYBOARD : public OUTPUT, public OUTPUT_GATE, public OUTPUT_SYNC {
+public:
+    int on = 1;       ///< POWER button of the panel; the step does not read it
+    int note;         ///< semitone within the octave
+    int octave;       ///< octave
+    char name[800];   ///< module name, holds "KEY"
+
+    KEYBOARD();
+    void set_note(int n) { note = n; }
+    void set_octave(int o) { octave = o; }
+    /// Steps the sync pulse, then outputs NOTE2FREQ[octave x 12 + note].
+    int evolue() override;
+};
+
+/// Step sequencer: 64 patterns of up to 64 steps, timed in samples.
+class SEQUENCER : public OUTPUT, public OUTPUT_GATE, public OUTPUT_SYNC, public INPUT_SYNC {
+public:
+    int running = 1;              ///< 0: sounding steps output 0, timing goes on
+    int wished_pattern = 0;       ///< pattern to play from the next pattern boundary
+    int current_pattern = 0;      ///< pattern playing
+    int current_step = 0;         ///< the next step to sound
+    float wished_divider = 2.0f;  ///< divider to apply at the next pattern boundary
+
+    // The grid: exactly the content of a pattern file, in its order.
+    float divider[SEQ_PATTERNS];            ///< steps per second, per pattern
+    int NBR_STEP[SEQ_PATTERNS];             ///< step count per pattern
+    float LENGHT[SEQ_PATTERNS * SEQ_STEPS]; ///< gate length, fraction of the step period
+    int bypass[SEQ_PATTERNS * SEQ_STEPS];   ///< non-zero: the step does not sound
+    int note[SEQ_PATTERNS * SEQ_STEPS];     ///< semitone within the octave
+    int octave[SEQ_PATTERNS * SEQ_STEPS];   ///< octave
+    float volume[SEQ_PATTERNS * SEQ_STEPS]; ///< a step sounds only at exactly 1.0
+
+    float sample_counter = 0.0f;  ///< samples since the last step sounded
+    char name[800];               ///< module name, holds "SEQUENCER"
+    int gate_open = 0;            ///< 1 from a sounding step until its gate closes
+    char partition_file_name[800];///< pattern file last loaded or saved
+
+    SEQUENCER();
+    int evolue() override;
+    /// Writes the grid to path. 1 on success, 0 when the file cannot be created.
+    int save_partition(const char* path);
+    /// Reads the grid from path. 1 on success, 0 when the file cannot be opened.
+    int load_partition(const char* path);
+};
