@@ -9,3 +9,5 @@ cmake --build build-test -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir build-test --output-on-failure -j"$(nproc)"
+# Every parser of untrusted input, fuzzed for a few seconds over its seed corpus.
+bash scripts/fuzz.sh
