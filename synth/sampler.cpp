@@ -1,7 +1,9 @@
 #include "synth/sampler.h"
 
 #include <cmath>
+#include <cstdio>
 
+#include "synth/exit.h"
 #include "synth/names.h"
 
 SAMPLER::SAMPLER() : VCO(1.0f, 1.0f, 1) {
@@ -15,10 +17,19 @@ SAMPLER::SAMPLER() : VCO(1.0f, 1.0f, 1) {
 
 SAMPLER::~SAMPLER() = default;
 
-// TODO(sampler files): read the WAV file.
 void SAMPLER::load_SAMPLE(const char* path) {
     mode = SMP_FORWARD;
+    std::unique_ptr<FSOUND_SAMPLE> loaded = wav_load_sample(path, SAMPLER_CAPACITY_BYTES);
     copy_name(file_name, path);
+    if (!loaded) {
+        std::printf("Error load the file\n");
+        kel_exit(-1);
+    }
+    const int bytes = static_cast<int>(loaded->data_bytes());
+    previous = std::move(handle);
+    handle = std::move(loaded);
+    length = bytes / 4;
+    std::printf("Loaded WAVE file [%-32s][%d ]\n", path, length);
 }
 
 int SAMPLER::evolue() {
@@ -46,7 +57,9 @@ int SAMPLER::evolue() {
     if (!std::isfinite(position) || position < 0.0f) position = 0.0f;
     if (static_cast<long long>(position) > values) position = static_cast<float>(values);
 
-    const int available = static_cast<int>(data.size()) < values ? static_cast<int>(data.size()) : values;
+    const FSOUND_SAMPLE* sample = handle.get();
+    const int held = sample != nullptr ? static_cast<int>(sample->data.size()) : 0;
+    const int available = held < values ? held : values;
     if (available <= 0) {
         value = 0.0f;
     } else {
@@ -55,7 +68,7 @@ int SAMPLER::evolue() {
         if (mode == SMP_BACKWARD || mode == SMP_LOOP_BACKWARD) i = values - i;
         if (i < 0) i = 0;
         if (i >= available) i = available - 1;
-        value = data[static_cast<size_t>(i)] * a / 32768;
+        value = sample->data[static_cast<size_t>(i)] * a / 32768;
     }
     position += 2 * d;
     return 1;
