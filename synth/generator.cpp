@@ -98,6 +98,12 @@ void GENERATOR::clear_KSY() {
     destroy_all(phasers, nb_phasers);
     destroy_all(sfx_delays, nb_sfx_delays);
     destroy_all(generators, nb_generators);
+    owned_inputs.clear();
+}
+
+INPUT* GENERATOR::new_link(OUTPUT* src) {
+    owned_inputs.push_back(std::make_unique<INPUT>(src));
+    return owned_inputs.back().get();
 }
 
 SEQUENCER* GENERATOR::get_SEQUENCER_by_name(const char* n) { return find_by_name(sequencers, n, false); }

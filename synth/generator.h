@@ -2,6 +2,7 @@
 // them all once per sample in a fixed order of types.
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -61,6 +62,11 @@ public:
     int nb_sfx_delays = 0;
     int nb_generators = 0;
 
+    /// The extra inputs (MOD_*, ALT_*, IN1, IN_ASSIGN, ...) that the links loader
+    /// allocated for the modules of this patch. The modules only point at them;
+    /// the patch owns them and clear_KSY releases them with the modules.
+    std::vector<std::unique_ptr<INPUT>> owned_inputs;
+
     /// Held by the audio callback around each buffer it computes (taken with
     /// try_lock, so the callback never waits) and by any code that empties or
     /// refills the patch, which therefore waits until the callback has left it.
@@ -80,6 +86,9 @@ public:
 
     /// Destroys every module, empties every list, zeroes every count.
     void clear_KSY();
+
+    /// A new input fed by source's value, owned by this patch (see owned_inputs).
+    INPUT* new_link(OUTPUT* source);
 
     /// Adds a module at the front of its list and counts it (the patch owns it).
     void add(SEQUENCER* m) { add_front(sequencers, nb_sequencers, m); }
