@@ -1,0 +1,343 @@
+// The links section of a patch file: which output feeds which input. A link
+// points the target's input at the source's value, gate or pulse word.
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "patch/kstr_parser.h"
+#include "patch/ksy_reader.h"
+#include "patch/type_words.h"
+#include "synth/exit.h"
+#include "synth/generator.h"
+
+namespace {
+
+// ------------------------------------------------------------ sources
+
+/// The source type words an input accepts, in test order.
+struct SourceSet {
+    const TypeWord* words;
+    int n;
+};
+
+template <std::size_t N>
+constexpr SourceSet set_of(const TypeWord (&words)[N]) {
+    return SourceSet{words, static_cast<int>(N)};
+}
+
+const TypeWord ANY_VALUE[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_CONSTANTE, TW_VARIABLE,
+                              TW_AFFICHAGE, TW_MIXER, TW_BASIC_OPERATION, TW_SEQUENCER, TW_KEY};
+const TypeWord SOUND_OUT_VALUE[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_CONSTANTE, TW_VARIABLE,
+                                    TW_AFFICHAGE, TW_BASIC_OPERATION, TW_MIXER, TW_SEQUENCER, TW_KEY};
+const TypeWord VCO_VALUE[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_MIXER, TW_CONSTANTE,
+                              TW_VARIABLE, TW_AFFICHAGE, TW_BASIC_OPERATION, TW_SEQUENCER, TW_KEY};
+const TypeWord MIXER_VALUE[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_PCF, TW_MIXER, TW_GENERATOR};
+const TypeWord VCA_VALUE[] = {TW_VCO, TW_PCF, TW_SAMPLER, TW_MIXER};
+const TypeWord PCF_MOD[] = {TW_VCO, TW_SAMPLER, TW_VCA};
+const TypeWord PCF_VALUE[] = {TW_PCF, TW_VCO, TW_SAMPLER, TW_MIXER, TW_VCA, TW_SEQUENCER, TW_KEY};
+const TypeWord SAMPLER_MOD[] = {TW_VCO, TW_SAMPLER};
+const TypeWord NOTE_SOURCES[] = {TW_SEQUENCER, TW_KEY};  // sampler pitch; pcf and sampler sync
+const TypeWord GATE_SOURCES[] = {TW_KEY, TW_SEQUENCER};
+const TypeWord KEY_ONLY[] = {TW_KEY};
+
+/// The module of type w named name, as an output; null when there is none.
+OUTPUT* find_output(GENERATOR& g, TypeWord w, const char* name) {
+    switch (w) {
+        case TW_VCO: return g.get_VCO_by_name(name);
+        case TW_SAMPLER: return g.get_SAMPLER_by_name(name);
+        case TW_VCA: return g.get_VCA_by_name(name);
+        case TW_PCF: return g.get_PCF_by_name(name);
+        case TW_MIXER: return g.get_MIXER_by_name(name);
+        case TW_CONSTANTE: return g.get_CONSTANTE_by_name(name);
+        case TW_VARIABLE: return g.get_VARIABLE_by_name(name);
+        case TW_AFFICHAGE: return g.get_VALEUR_by_name(name);
+        case TW_BASIC_OPERATION: return g.get_BASIC_OPERATION_by_name(name);
+        case TW_SEQUENCER: return g.get_SEQUENCER_by_name(name);
+        case TW_KEY: return g.get_KEYBOARD_by_name(name);
+        case TW_GENERATOR: return g.get_GENERATOR_by_name(name);
+        case TW_SOUND_OUT: return g.get_SOUND_OUTPUT_by_name(name);
+    }
+    return nullptr;
+}
+
+/// Every word of the set is tested; the last one the name holds decides.
+int deciding_word(const char* name, SourceSet set) {
+    int found = -1;
+    for (int i = 0; i < set.n; i++)
+        if (has_word(name, set.words[i])) found = set.words[i];
+    return found;
+}
+
+OUTPUT* value_source(GENERATOR& g, const char* name, SourceSet set) {
+    const int w = deciding_word(name, set);
+    return w < 0 ? nullptr : find_output(g, static_cast<TypeWord>(w), name);
+}
+
+OUTPUT_GATE* gate_source(GENERATOR& g, const char* name, SourceSet set) {
+    const int w = deciding_word(name, set);
+    if (w == TW_KEY) return g.get_KEYBOARD_by_name(name);
+    if (w == TW_SEQUENCER) return g.get_SEQUENCER_by_name(name);
+    return nullptr;
+}
+
+OUTPUT_SYNC* sync_source(GENERATOR& g, const char* name, SourceSet set) {
+    const int w = deciding_word(name, set);
+    if (w == TW_KEY) return g.get_KEYBOARD_by_name(name);
+    if (w == TW_SEQUENCER) return g.get_SEQUENCER_by_name(name);
+    return nullptr;
+}
+
+// A source that is not found leaves the input as it was.
+void link_address(float*& input, OUTPUT* o) {
+    if (o != nullptr) input = &o->value;
+}
+void link_new(GENERATOR& g, INPUT*& input, OUTPUT* o) {
+    if (o != nullptr) input = g.new_link(o);
+}
+void link_gate(int*& input, OUTPUT_GATE* o) {
+    if (o != nullptr) input = &o->gate;
+}
+void link_sync(int*& input, OUTPUT_SYNC* o) {
+    if (o != nullptr) input = &o->pulse;
+}
+
+// ------------------------------------------------------------ one link line
+
+struct LinkLine {
+    GENERATOR& g;
+    const KSTR_FIELDS& fields;
+    int counter;
+};
+
+/// One INPUTKEY=SOURCENAME field.
+struct LinkField {
+    const char* text;    ///< the whole field, where the input keys are searched
+    const char* key;     ///< before "=" ("" when absent)
+    const char* source;  ///< after "="
+    bool holds(const char* k) const { return std::strstr(text, k) != nullptr; }
+};
+
+/// Calls apply for fields 1 to (separators - 1). An empty field ends the
+/// program; a field naming no source cannot link anything and is reported.
+template <class F>
+void walk(const LinkLine& l, F apply) {
+    for (int i = 1; i < l.fields.get_nbr_champs(); i++) {
+        const char* text = l.fields.field(i);
+        if (text == nullptr) ksy_empty_field(l.counter);
+        const KeyValue kv(text);
+        if (kv.value == nullptr) {
+            std::printf("Line %d: field [%.200s] names no source, ignored\n", l.counter, text);
+            continue;
+        }
+        apply(LinkField{text, kv.key_text(), kv.value.get()});
+    }
+}
+
+// ------------------------------------------------------------ targets
+
+bool link_sequencer(const LinkLine& l, const char* name) {
+    SEQUENCER* m = l.g.get_SEQUENCER_by_name(name);
+    if (m == nullptr) return false;
+    walk(l, [&](const LinkField& f) {
+        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, set_of(KEY_ONLY)));
+    });
+    return true;
+}
+
+bool link_operation(const LinkLine& l, const char* name) {
+    BASIC_OPERATION* m = l.g.get_BASIC_OPERATION_by_name(name);
+    if (m == nullptr) return false;
+    static const struct {
+        const char* key;
+        INPUT* OPERATION::*input;
+    } inputs[] = {{"IN1", &OPERATION::IN1}, {"IN2", &OPERATION::IN2}, {"IN_IF", &OPERATION::IN_IF}};
+    walk(l, [&](const LinkField& f) {
+        for (const auto& in : inputs)
+            if (f.holds(in.key)) link_new(l.g, m->*in.input, value_source(l.g, f.source, set_of(ANY_VALUE)));
+    });
+    return true;
+}
+
+bool link_valeur(const LinkLine& l, const char* name) {
+    VALEUR* m = l.g.get_VALEUR_by_name(name);
+    if (m == nullptr) return false;
+    walk(l, [&](const LinkField& f) {
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(ANY_VALUE)));
+    });
+    return true;
+}
+
+bool link_sound_output(const LinkLine& l, const char* name) {
+    SOUND_OUTPUT* m = l.g.get_SOUND_OUTPUT_by_name(name);
+    if (m == nullptr) return false;
+    walk(l, [&](const LinkField& f) {
+        if (f.holds("IN")) link_new(l.g, m->IN, value_source(l.g, f.source, set_of(SOUND_OUT_VALUE)));
+    });
+    return true;
+}
+
+bool link_variable(const LinkLine& l, const char* name) {
+    VARIABLE* m = l.g.get_VARIABLE_by_name(name);
+    if (m == nullptr) return false;
+    walk(l, [&](const LinkField& f) {
+        OUTPUT* o = value_source(l.g, f.source, set_of(ANY_VALUE));
+        if (f.holds("IN_ASSIGN"))
+            link_new(l.g, m->IN_ASSIGN, o);
+        else if (f.holds("IN"))
+            link_address(m->source, o);
+    });
+    return true;
+}
+
+bool link_vco(const LinkLine& l, const char* name) {
+    VCO* m = l.g.get_VCO_by_name(name);
+    if (m == nullptr) return false;
+    static const struct {
+        const char* key;
+        INPUT* VCO::*input;
+    } inputs[] = {{"MOD_FREQ", &VCO::MOD_FREQ}, {"MOD_PHASE", &VCO::MOD_PHASE},
+                  {"MOD_AMP", &VCO::MOD_AMP},   {"MOD_PWM", &VCO::MOD_PWM},
+                  {"ALT_FREQ", &VCO::ALT_FREQ}, {"ALT_PHASE", &VCO::ALT_PHASE},
+                  {"ALT_AMP", &VCO::ALT_AMP},   {"ALT_PWM", &VCO::ALT_PWM}};
+    walk(l, [&](const LinkField& f) {
+        OUTPUT* o = value_source(l.g, f.source, set_of(VCO_VALUE));
+        for (const auto& in : inputs)
+            if (f.holds(in.key)) link_new(l.g, m->*in.input, o);
+        if (f.holds("IN")) link_address(m->source, o);
+    });
+    return true;
+}
+
+bool link_mixer(const LinkLine& l, const char* name) {
+    MIXER* m = l.g.get_MIXER_by_name(name);
+    if (m == nullptr) return false;
+    walk(l, [&](const LinkField& f) {
+        if (std::strstr(f.key, "ADD_CHANELL") == nullptr) return;
+        // Not the last word alone: each word the source name holds whose
+        // lookup finds a module adds a channel of its own.
+        for (TypeWord w : MIXER_VALUE) {
+            if (!has_word(f.source, w)) continue;
+            if (OUTPUT* o = find_output(l.g, w, f.source)) m->ajoute_en_entree(o, -1);
+        }
+    });
+    return true;
+}
+
+bool link_vca(const LinkLine& l, const char* name) {
+    VCA* m = l.g.get_VCA_by_name(name);
+    if (m == nullptr) return false;
+    walk(l, [&](const LinkField& f) {
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(VCA_VALUE)));
+        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, set_of(GATE_SOURCES)));
+    });
+    return true;
+}
+
+bool link_pcf(const LinkLine& l, const char* name) {
+    PCF* m = l.g.get_PCF_by_name(name);
+    if (m == nullptr) return false;
+    static const struct {
+        const char* key;
+        INPUT* PCF::*input;
+    } inputs[] = {{"MOD_FREQ", &PCF::MOD_FREQ}, {"MOD_PHASE", &PCF::MOD_PHASE}, {"MOD_AMP", &PCF::MOD_AMP}};
+    walk(l, [&](const LinkField& f) {
+        for (const auto& in : inputs)
+            if (f.holds(in.key)) link_new(l.g, m->*in.input, value_source(l.g, f.source, set_of(PCF_MOD)));
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(PCF_VALUE)));
+        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, set_of(GATE_SOURCES)));
+        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, set_of(NOTE_SOURCES)));
+    });
+    return true;
+}
+
+bool link_sampler(const LinkLine& l, const char* name) {
+    SAMPLER* m = l.g.get_SAMPLER_by_name(name);
+    if (m == nullptr) return false;
+    static const struct {
+        const char* key;
+        INPUT* VCO::*input;
+    } inputs[] = {{"MOD_FREQ", &VCO::MOD_FREQ}, {"MOD_PHASE", &VCO::MOD_PHASE}, {"MOD_AMP", &VCO::MOD_AMP}};
+    walk(l, [&](const LinkField& f) {
+        for (const auto& in : inputs)
+            if (f.holds(in.key))
+                link_new(l.g, m->*in.input, value_source(l.g, f.source, set_of(SAMPLER_MOD)));
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(NOTE_SOURCES)));
+        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, set_of(NOTE_SOURCES)));
+        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, set_of(NOTE_SOURCES)));
+    });
+    return true;
+}
+
+struct TargetRow {
+    TypeWord word;
+    /// Chained rows: only the first that matches is used; the others are
+    /// tested on their own.
+    bool chained;
+    /// Type named in the message when the target is not found.
+    const char* missing;
+    /// Whether a missing target ends the program (else the line is skipped).
+    bool fatal;
+    bool (*link)(const LinkLine&, const char*);
+};
+
+const TargetRow TARGET_ROWS[] = {
+    {TW_SEQUENCER, true, "SEQUENCER", false, link_sequencer},
+    {TW_BASIC_OPERATION, true, "BASIC_OPERATION", true, link_operation},
+    {TW_AFFICHAGE, true, "VALEUR", true, link_valeur},
+    {TW_SOUND_OUT, true, "SOUND_OUTPUT", true, link_sound_output},
+    {TW_VARIABLE, true, "VARIABLE", true, link_variable},
+    {TW_VCO, true, "VCO", true, link_vco},
+    {TW_MIXER, true, "MIXER", false, link_mixer},
+    {TW_VCA, false, "VCA", false, link_vca},
+    {TW_PCF, false, "PCF", false, link_pcf},
+    {TW_SAMPLER, false, "SAMPLER", false, link_sampler},
+};
+
+void link_line(const LinkLine& l) {
+    const char* name = l.fields.field(0);
+    bool chain_done = false;
+    for (const TargetRow& row : TARGET_ROWS) {
+        if (row.chained && chain_done) continue;
+        if (!has_word(name, row.word)) continue;
+        if (row.chained) chain_done = true;
+        if (row.link(l, name)) continue;
+        std::printf("Cannot Found %s [%s]\n", row.missing, name);
+        if (row.fatal) kel_exit(-1);
+    }
+}
+
+}  // namespace
+
+int read_links(GENERATOR& g, const char* path) {
+    KsyFile f = open_ksy(path);
+    if (!f) {
+        std::printf("Must Specify a true filename\n");
+        return 0;
+    }
+    KsyTokens tokens(f.get());
+    std::string token;
+    bool in_section = false;
+    while (tokens.next(token)) {
+        const char* t = token.c_str();
+        if (!in_section) {
+            in_section = std::strcmp(t, "BEGIN_LINKS_DECLARE") == 0;
+            continue;
+        }
+        if (std::strcmp(t, "END_LINKS_DECLARE") == 0) break;
+        if (t[0] == '#') continue;
+        const KSTR_FIELDS fields(t, ';');
+        if (fields.get_nbr_champs() < 2) {
+            std::printf("Ligne %d semble avoir moins de 2 parametres\n", tokens.counter());
+            continue;
+        }
+        link_line(LinkLine{g, fields, tokens.counter()});
+    }
+    return 1;
+}
+
+int GENERATOR::load_KSY_link(char* path) {
+    const std::string own_path = path != nullptr ? path : "";
+    std::lock_guard<std::mutex> hold(audio_lock);
+    return read_links(*this, path != nullptr ? own_path.c_str() : nullptr);
+}

@@ -1,0 +1,381 @@
+// Loading a patch file: the GENERATOR built from a file, load_KSY, and the
+// objects section, which creates every module with its settings.
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "patch/kstr_parser.h"
+#include "patch/ksy_reader.h"
+#include "patch/type_words.h"
+#include "synth/generator.h"
+#include "synth/names.h"
+#include "synth/notes.h"
+
+namespace {
+
+/// Sub-patches nest at most this deep below the patch being loaded.
+constexpr int KSY_MAX_DEPTH = 8;
+
+// ------------------------------------------------------------ one module line
+
+/// A module line being read.
+struct ObjectLine {
+    GENERATOR& gen;
+    const KSTR_FIELDS& fields;
+    int counter;       ///< ordinal of the token, for messages
+    const char* name;  ///< field 0
+};
+
+/// One KEY=value field of a line.
+struct Field {
+    const char* text;   ///< the whole field, where keys are searched
+    const char* key;    ///< before "=" ("" when absent)
+    const char* value;  ///< after "=" (never null once a key applies)
+    int counter;
+};
+
+/// Copies the line's name into a module's buffer; a longer name is cut.
+template <std::size_t N>
+void set_name(char (&dst)[N], const ObjectLine& l) {
+    if (copy_name(dst, l.name) == 0)
+        std::printf("Line %d: name [%.80s...] longer than %d characters, cut\n", l.counter,
+                    l.name, static_cast<int>(N - 1));
+}
+
+/// The patch takes the module (at the front of its list) and it is named.
+template <class M>
+M* adopt(const ObjectLine& l, std::unique_ptr<M> m) {
+    set_name(m->name, l);
+    l.gen.add(m.get());
+    return m.release();
+}
+
+template <class M>
+struct KeyRow {
+    const char* key;
+    void (*apply)(M&, const Field&);
+};
+
+/// Applies the keys of a module's row to fields 1 to (separators - 1): every
+/// key found anywhere in a field applies, in the row's order. An empty field
+/// ends the program; a key without a value is reported and ignored.
+template <class M, std::size_t K>
+void apply_keys(M& m, const KeyRow<M> (&rows)[K], const ObjectLine& l) {
+    for (int i = 1; i < l.fields.get_nbr_champs(); i++) {
+        const char* text = l.fields.field(i);
+        if (text == nullptr) ksy_empty_field(l.counter);
+        const KeyValue kv(text);
+        const Field f{text, kv.key_text(), kv.value.get(), l.counter};
+        for (const KeyRow<M>& row : rows) {
+            if (std::strstr(text, row.key) == nullptr) continue;
+            if (f.value == nullptr) {
+                std::printf("Line %d: field [%.200s] has no value, ignored\n", l.counter, text);
+                continue;
+            }
+            row.apply(m, f);
+        }
+    }
+}
+
+bool in_range(int v, int low, int high, const char* what, const Field& f) {
+    if (v >= low && v <= high) return true;
+    std::printf("Line %d: %s %d outside %d..%d in [%.200s], field ignored\n", f.counter, what, v,
+                low, high, f.text);
+    return false;
+}
+
+/// Grid index of pattern p, step s, or -1 (after a message) outside the grid.
+int grid_index(int p, int s, const Field& f) {
+    if (!in_range(p, 0, SEQ_PATTERNS - 1, "pattern", f)) return -1;
+    if (!in_range(s, 0, SEQ_STEPS - 1, "step", f)) return -1;
+    return p * SEQ_STEPS + s;
+}
+
+bool note_in_table(int n, const Field& f) { return in_range(n, 0, NOTE2FREQ_SIZE - 1, "note number", f); }
+
+// ------------------------------------------------------------ sequencer
+
+// Inline steps carry their pattern and step numbers at fixed places in the key:
+// NOTE_ppp_ss, and BYPASS_s / VOLUME_sss (pattern 0) or BYPASS_ppp_ss /
+// VOLUME_ppp_sss when the key has 10 characters or more.
+int short_or_long_index(const Field& f, int step_count) {
+    if (std::strlen(f.key) < 10) return grid_index(0, ksy_int_at(f.key, 7, step_count), f);
+    return grid_index(ksy_int_at(f.key, 7, step_count), ksy_int_at(f.key, 11, step_count), f);
+}
+
+// NBR_STEP has no writer and no settled layout: NBR_STEP_ppp=n sets the step
+// count of pattern ppp (the number after "NBR_STEP_"), any other key pattern 0.
+int nbr_step_pattern(const Field& f) {
+    const char* at = std::strstr(f.key, "NBR_STEP_");
+    return at != nullptr ? ksy_int(at + 9) : 0;
+}
+
+const KeyRow<SEQUENCER> SEQUENCER_KEYS[] = {
+    {"PARTITION_FILE_NAME",
+     [](SEQUENCER& m, const Field& f) {
+         m.load_partition(f.value);
+         m.wished_divider = m.divider[0];
+     }},
+    {"DIVIDER",
+     [](SEQUENCER& m, const Field& f) {
+         const int p = ksy_int_at(f.key, 5, 3);
+         if (!in_range(p, 0, SEQ_PATTERNS - 1, "pattern", f)) return;
+         m.divider[p] = ksy_real(f.value);
+         m.wished_divider = m.divider[p];
+     }},
+    {"NBR_STEP",
+     [](SEQUENCER& m, const Field& f) {
+         const int p = nbr_step_pattern(f);
+         const int n = ksy_int(f.value);
+         if (in_range(p, 0, SEQ_PATTERNS - 1, "pattern", f) && in_range(n, 1, SEQ_STEPS, "step count", f))
+             m.NBR_STEP[p] = n;
+     }},
+    {"NOTE",
+     [](SEQUENCER& m, const Field& f) {
+         const int i = grid_index(ksy_int_at(f.key, 5, 3), ksy_int_at(f.key, 9, 0), f);
+         const int n = ksy_int(f.value);
+         if (i < 0 || !note_in_table(n, f)) return;
+         m.octave[i] = n / 12;
+         m.note[i] = n - 12 * m.octave[i];
+     }},
+    {"BYPASS",
+     [](SEQUENCER& m, const Field& f) {
+         std::printf("[%s]\n", f.text);
+         const int i = short_or_long_index(f, 0);
+         if (i >= 0) m.bypass[i] = ksy_int(f.value);
+     }},
+    {"VOLUME",
+     [](SEQUENCER& m, const Field& f) {
+         const int i = short_or_long_index(f, 3);
+         if (i >= 0) m.volume[i] = ksy_real(f.value);
+     }},
+    {"LENGHT",
+     [](SEQUENCER& m, const Field& f) {
+         const int i = short_or_long_index(f, 3);
+         if (i >= 0) m.LENGHT[i] = ksy_real(f.value);
+     }},
+};
+
+// ------------------------------------------------------------ filter, oscillator, amplifier
+
+const KeyRow<PCF> PCF_KEYS[] = {
+    {"BYPASS", [](PCF& m, const Field& f) { m.BYPASS = ksy_int(f.value); }},
+    {"HICUT", [](PCF& m, const Field& f) { m.set_HiCutOff(ksy_int(f.value)); }},
+    {"AMOUNT", [](PCF& m, const Field& f) { m.LEVEL = ksy_real(f.value); }},
+    {"TYPE", [](PCF& m, const Field& f) { m.TYPE = ksy_int(f.value); }},
+    // Files store no amount for a filter: it comes back as the gain / 10.
+    {"GAIN",
+     [](PCF& m, const Field& f) {
+         const int g = ksy_int(f.value);
+         m.GAIN = static_cast<float>(g);
+         m.LEVEL = static_cast<float>(g / 10);
+     }},
+    {"Q", [](PCF& m, const Field& f) { m.Q = ksy_real(f.value); }},
+};
+
+/// Waveform of a TYPE value: its first character, with 7 and 8 swapped (the
+/// chaotic sources were renumbered after files had been written).
+type_generateur vco_type(const char* value) {
+    const char c = value[0];
+    if (c == '7') return NOISE_LORENZ;
+    if (c == '8') return NOISE_ROSSLER;
+    if (c >= '1' && c <= '9') return c - '0';
+    return SIN;
+}
+
+const KeyRow<VCO> VCO_KEYS[] = {
+    {"TYPE", [](VCO& m, const Field& f) { m.TYPE = vco_type(f.value); }},
+    {"FREQ", [](VCO& m, const Field& f) { m.FREQ = ksy_real(f.value); }},
+    {"AMOUNT", [](VCO& m, const Field& f) { m.AMOUNT = ksy_real(f.value); }},
+    {"NOTE",
+     [](VCO& m, const Field& f) {
+         const int n = ksy_int(f.value);
+         if (note_in_table(n, f)) m.FREQ = static_cast<float>(NOTE2FREQ[n]);
+     }},
+    {"PHASE", [](VCO& m, const Field& f) { m.PHASE = ksy_real(f.value); }},
+};
+
+// Envelope times and levels are read as integers: decimals written by the saver are lost.
+const KeyRow<VCA> VCA_KEYS[] = {
+    {"ATTACK", [](VCA& m, const Field& f) { m.ATTACK = static_cast<float>(ksy_int(f.value)); }},
+    {"INVERT", [](VCA& m, const Field& f) { m.INVERT = ksy_int(f.value); }},
+    {"BYPASS", [](VCA& m, const Field& f) { m.BYPASS = ksy_int(f.value); }},
+    {"DECAY", [](VCA& m, const Field& f) { m.DECAY = static_cast<float>(ksy_int(f.value)); }},
+    {"SUSTAIN", [](VCA& m, const Field& f) { m.SUSTAIN = static_cast<float>(ksy_int(f.value)); }},
+    {"RELEASE", [](VCA& m, const Field& f) { m.RELEASE = static_cast<float>(ksy_int(f.value)); }},
+};
+
+// ------------------------------------------------------------ values, sampler, sub-patch
+
+const KeyRow<BASIC_OPERATION> OPERATION_KEYS[] = {
+    {"TYPE", [](BASIC_OPERATION& m, const Field& f) { m.operation = ksy_int(f.value); }},
+};
+
+const KeyRow<CONSTANTE> CONSTANTE_KEYS[] = {
+    {"VALUE", [](CONSTANTE& m, const Field& f) { m.VALUE = static_cast<float>(ksy_int(f.value)); }},
+};
+
+const KeyRow<SAMPLER> SAMPLER_KEYS[] = {
+    {"FILE", [](SAMPLER& m, const Field& f) { m.load_SAMPLE(f.value); }},
+};
+
+const KeyRow<GENERATOR> GENERATOR_KEYS[] = {
+    {"FILE",
+     [](GENERATOR& m, const Field& f) {
+         std::string path(f.value);
+         m.load_KSY(&path[0]);
+     }},
+};
+
+/// Mixer levels V_nn=level. An empty field drops the rest of the line only.
+void apply_mixer_keys(MIXER& m, const ObjectLine& l) {
+    for (int i = 1; i < l.fields.get_nbr_champs(); i++) {
+        const char* text = l.fields.field(i);
+        if (text == nullptr) {
+            std::printf("Mixer Erreur, au niveau des parametre ligne [%d]\n", l.counter);
+            return;
+        }
+        if (std::strchr(text, 'V') == nullptr) continue;
+        const KeyValue kv(text);
+        const Field f{text, kv.key_text(), kv.value.get(), l.counter};
+        if (f.value == nullptr) {
+            std::printf("Line %d: field [%.200s] has no value, ignored\n", l.counter, text);
+            continue;
+        }
+        const int channel = ksy_int_at(f.key, 2, 0);
+        if (in_range(channel, 0, MIXER_CHANNELS - 1, "mixer channel", f)) m.level[channel] = ksy_real(f.value);
+    }
+}
+
+// ------------------------------------------------------------ the type-word table
+
+template <class M, std::size_t K>
+void make(const ObjectLine& l, std::unique_ptr<M> m, const KeyRow<M> (&keys)[K]) {
+    apply_keys(*adopt(l, std::move(m)), keys, l);
+}
+
+struct ObjectRow {
+    TypeWord word;
+    /// Rows marked chained form one chain: only the first of them that matches
+    /// creates a module. Every other row is tested on its own, so a name holding
+    /// two of their words creates two modules.
+    bool chained;
+    void (*create)(const ObjectLine&);
+};
+
+const ObjectRow OBJECT_ROWS[] = {
+    {TW_SEQUENCER, false, [](const ObjectLine& l) { make(l, std::make_unique<SEQUENCER>(), SEQUENCER_KEYS); }},
+    {TW_PCF, true, [](const ObjectLine& l) { make(l, std::make_unique<PCF>(), PCF_KEYS); }},
+    {TW_KEY, true, [](const ObjectLine& l) { adopt(l, std::make_unique<KEYBOARD>()); }},
+    {TW_SAMPLER, true, [](const ObjectLine& l) { make(l, std::make_unique<SAMPLER>(), SAMPLER_KEYS); }},
+    {TW_GENERATOR, true,
+     [](const ObjectLine& l) { make(l, std::make_unique<GENERATOR>(nullptr), GENERATOR_KEYS); }},
+    {TW_VCO, true,
+     [](const ObjectLine& l) { make(l, std::make_unique<VCO>(1.0f, 110.0f, SIN), VCO_KEYS); }},
+    {TW_VCA, false, [](const ObjectLine& l) { make(l, std::make_unique<VCA>(), VCA_KEYS); }},
+    {TW_VARIABLE, false, [](const ObjectLine& l) { adopt(l, std::make_unique<VARIABLE>(0.0f)); }},
+    {TW_BASIC_OPERATION, false,
+     [](const ObjectLine& l) { make(l, std::make_unique<BASIC_OPERATION>(), OPERATION_KEYS); }},
+    {TW_CONSTANTE, false,
+     [](const ObjectLine& l) { make(l, std::make_unique<CONSTANTE>(4.0f), CONSTANTE_KEYS); }},
+    {TW_AFFICHAGE, false, [](const ObjectLine& l) { adopt(l, std::make_unique<VALEUR>()); }},
+    {TW_SOUND_OUT, false, [](const ObjectLine& l) { adopt(l, std::make_unique<SOUND_OUTPUT>()); }},
+    {TW_MIXER, false, [](const ObjectLine& l) { apply_mixer_keys(*adopt(l, std::make_unique<MIXER>()), l); }},
+};
+
+void create_modules(const ObjectLine& l) {
+    bool chain_done = false;
+    for (const ObjectRow& row : OBJECT_ROWS) {
+        if (row.chained && chain_done) continue;
+        if (!has_word(l.name, row.word)) continue;
+        row.create(l);
+        if (row.chained) chain_done = true;
+    }
+}
+
+// ------------------------------------------------------------ nesting guard
+
+/// The patch files being loaded on this thread, outermost first. A sub-patch
+/// that names one of them, or nests too deep, is not loaded: without this a
+/// patch including itself would recurse without end.
+thread_local std::vector<std::string> files_being_loaded;
+
+class NestingGuard {
+public:
+    explicit NestingGuard(const char* path) {
+        char* real = realpath(path, nullptr);
+        const std::string id = real != nullptr ? real : path;
+        std::free(real);
+        for (const std::string& open : files_being_loaded) {
+            if (open == id) {
+                std::printf("Sub-patch [%s] includes itself: not loaded\n", path);
+                return;
+            }
+        }
+        if (static_cast<int>(files_being_loaded.size()) > KSY_MAX_DEPTH) {
+            std::printf("Sub-patch [%s] nested more than %d deep: not loaded\n", path, KSY_MAX_DEPTH);
+            return;
+        }
+        files_being_loaded.push_back(id);
+        entered = true;
+    }
+    ~NestingGuard() {
+        if (entered) files_being_loaded.pop_back();
+    }
+    NestingGuard(const NestingGuard&) = delete;
+    NestingGuard& operator=(const NestingGuard&) = delete;
+    bool allowed() const { return entered; }
+
+private:
+    bool entered = false;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------ entry points
+
+void read_objects(GENERATOR& g, std::FILE* f) {
+    KsyTokens tokens(f);
+    std::string token;
+    while (tokens.next(token)) {
+        const char* t = token.c_str();
+        if (std::strcmp(t, "BEGIN_OBJECTS_DECLARE") == 0) continue;
+        if (std::strcmp(t, "END_OBJECTS_DECLARE") == 0) break;
+        if (t[0] == '#') continue;
+        const KSTR_FIELDS fields(t, ';');
+        if (fields.get_nbr_champs() < 2) {
+            std::printf("Ligne %d semble avoir moins de 2 parametres\n", tokens.counter());
+            continue;
+        }
+        create_modules(ObjectLine{g, fields, tokens.counter(), fields.field(0)});
+    }
+}
+
+GENERATOR::GENERATOR(char* path) : GENERATOR() {
+    if (path != nullptr) load_KSY(path);
+}
+
+int GENERATOR::load_KSY(char* path_arg) {
+    // The path may live in a module that clear_KSY is about to destroy.
+    const std::string path = path_arg != nullptr ? path_arg : "";
+    // The audio callback steps this patch under the same lock (try_lock): the
+    // patch is never stepped half emptied or half loaded.
+    std::lock_guard<std::mutex> hold(audio_lock);
+    clear_KSY();
+    KsyFile f = path_arg != nullptr ? open_ksy(path.c_str()) : nullptr;
+    if (!f) {
+        std::printf("Must Specify a true filename\n");
+        return 0;
+    }
+    copy_name(file_name, path.c_str());
+    const NestingGuard nesting(path.c_str());
+    if (!nesting.allowed()) return 0;
+    read_objects(*this, f.get());
+    f.reset();
+    read_links(*this, path.c_str());
+    return 1;
+}

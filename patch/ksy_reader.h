@@ -1,0 +1,68 @@
+// What the two sections of a patch file share: opening the file, reading it
+// token by token, cutting fields, and the number conversions of the format.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+/// Longest token a patch file may hold, in characters.
+constexpr int KSY_TOKEN_MAX = 380000;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using KsyFile = std::unique_ptr<std::FILE, FileCloser>;
+
+/// Opens a patch file for reading; null when it cannot be opened or is not a
+/// regular file (a device or a pipe would never end, or block the loader).
+KsyFile open_ksy(const char* path);
+
+/// Reads a patch file as blank-separated tokens, counting them from 1.
+class KsyTokens {
+public:
+    explicit KsyTokens(std::FILE* f) : file(f) {}
+    /// The next token into `token`; false at the end of the file. A token longer
+    /// than KSY_TOKEN_MAX is read to its end, reported with its ordinal and
+    /// skipped (it is counted all the same).
+    bool next(std::string& token);
+    /// Ordinal of the last token read: the "line" number of the messages.
+    int counter() const { return count; }
+
+private:
+    std::FILE* file;
+    int count = 0;
+};
+
+/// A field cut at "=": the key before it and the value after it (null when
+/// absent, as get_champ gives them).
+struct KeyValue {
+    std::unique_ptr<char[]> key;
+    std::unique_ptr<char[]> value;
+    explicit KeyValue(const char* field);
+    /// The key, or "" when the field starts with "=".
+    const char* key_text() const { return key ? key.get() : ""; }
+};
+
+/// The integer at the start of s, as the format reads numbers: optional sign,
+/// digits up to the first other character (decimals are dropped), 0 when there
+/// is none; clamped to the int range instead of overflowing.
+int ksy_int(const char* s);
+/// The real number at the start of s (0 when there is none); beyond the float
+/// range it becomes an infinity.
+float ksy_real(const char* s);
+/// ksy_int of the characters of s from position `from`, at most `count` of
+/// them (0: to the end). Positions past the end of s read as nothing (0).
+int ksy_int_at(const char* s, int from, int count);
+
+/// Prints "Erreur, au niveau des parametre ligne [%d]\n" and ends the program
+/// with status -1: an empty field in a module or link line.
+[[noreturn]] void ksy_empty_field(int counter);
+
+class GENERATOR;
+
+/// Reads the objects section of the open file f into g (which is empty).
+void read_objects(GENERATOR& g, std::FILE* f);
+/// Reads the links section of the file at path into g. 0 (after a message) when
+/// the file cannot be opened, else 1.
+int read_links(GENERATOR& g, const char* path);
