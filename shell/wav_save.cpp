@@ -35,8 +35,11 @@ void fill_header(unsigned char (&h)[44], int channels, int bits, std::uint32_t r
 
 }  // namespace
 
-void SaveToWav(FSOUND_SAMPLE* sample) {
-    if (sample == nullptr) return;
+bool save_wav_file(FSOUND_SAMPLE* sample, const char* path) {
+    if (sample == nullptr) {
+        std::printf("No sample to save into [%s]\n", path);
+        return false;
+    }
     const unsigned mode = FSOUND_Sample_GetMode(sample);
     const int bits = (mode & FSOUND_16BITS) ? 16 : 8;
     const int channels = (mode & FSOUND_STEREO) ? 2 : 1;
@@ -46,10 +49,10 @@ void SaveToWav(FSOUND_SAMPLE* sample) {
 
     unsigned char header[44];
     fill_header(header, channels, bits, static_cast<std::uint32_t>(rate), data_size);
-    std::FILE* f = std::fopen(RECORD_FILE, "wb");
+    std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) {
-        std::printf("Cannot create [%s]: sample not saved\n", RECORD_FILE);
-        return;
+        std::printf("Cannot create [%s]: sample not saved\n", path);
+        return false;
     }
     // The three header blocks: RIFF, format chunk, data chunk header.
     bool ok = std::fwrite(header, 1, 12, f) == 12 && std::fwrite(header + 12, 1, 24, f) == 24 &&
@@ -62,5 +65,10 @@ void SaveToWav(FSOUND_SAMPLE* sample) {
         FSOUND_Sample_Unlock(sample, part1, part2, len1, len2);
     }
     if (std::fclose(f) != 0) ok = false;
-    if (!ok) std::printf("Cannot write [%s]: the file is incomplete\n", RECORD_FILE);
+    if (!ok) std::printf("Cannot write [%s]: the file is incomplete\n", path);
+    return ok;
+}
+
+void SaveToWav(FSOUND_SAMPLE* sample) {
+    if (sample != nullptr) save_wav_file(sample, RECORD_FILE);
 }
