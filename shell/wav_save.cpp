@@ -61,7 +61,8 @@ bool save_wav_file(FSOUND_SAMPLE* sample, const char* path) {
     void* part2 = nullptr;
     unsigned len1 = 0, len2 = 0;
     if (ok && FSOUND_Sample_Lock(sample, 0, static_cast<int>(data_size), &part1, &part2, &len1, &len2)) {
-        ok = len1 == data_size && std::fwrite(part1, 1, len1, f) == len1;
+        // An empty sample has no data block at all: nothing to hand to fwrite.
+        ok = len1 == data_size && (len1 == 0 || std::fwrite(part1, 1, len1, f) == len1);
         FSOUND_Sample_Unlock(sample, part1, part2, len1, len2);
     }
     if (std::fclose(f) != 0) ok = false;

@@ -116,7 +116,7 @@ std::unique_ptr<FSOUND_SAMPLE> wav_read_sample(std::FILE* f, const char* name, i
     sample->mode = SAMPLE_MODE_16BITS | (format.channels == 2 ? SAMPLE_MODE_STEREO : 0u);
     sample->frequency = format.sample_rate;
     sample->data.assign((bytes + 1) / 2, 0);
-    bytes = std::fread(sample->data.data(), 1, bytes, f);
+    if (bytes > 0) bytes = std::fread(sample->data.data(), 1, bytes, f);
     sample->length = static_cast<int>(bytes / static_cast<std::size_t>(block));
     return sample;
 }
@@ -135,7 +135,7 @@ std::unique_ptr<FSOUND_SAMPLE> wav_load_sample(const char* path, int capacity_by
 int wav_read_into(std::FILE* f, const char* name, short* buffer, int capacity_bytes) {
     WAV_FORMAT format;
     if (!read_checked_header(f, name, capacity_bytes, &format)) return -1;
-    std::fread(buffer, 1, format.data_size, f);
+    if (format.data_size > 0) std::fread(buffer, 1, format.data_size, f);
     return static_cast<int>(format.data_size);
 }
 
