@@ -46,12 +46,13 @@ void set_name(char (&dst)[N], const ObjectLine& l) {
                     l.name, static_cast<int>(N - 1));
 }
 
-/// The patch takes the module (at the front of its list) and it is named.
-template <class M>
-M* adopt(const ObjectLine& l, std::unique_ptr<M> m) {
+/// A new module, named and taken by the patch (at the front of its list).
+template <class M, class... Args>
+M* adopt(const ObjectLine& l, Args... args) {
+    M* m = new M(args...);
+    l.gen.add(m);
     set_name(m->name, l);
-    l.gen.add(m.get());
-    return m.release();
+    return m;
 }
 
 template <class M>
@@ -253,9 +254,9 @@ void apply_mixer_keys(MIXER& m, const ObjectLine& l) {
 
 // ------------------------------------------------------------ the type-word table
 
-template <class M, std::size_t K>
-void make(const ObjectLine& l, std::unique_ptr<M> m, const KeyRow<M> (&keys)[K]) {
-    apply_keys(*adopt(l, std::move(m)), keys, l);
+template <class M, std::size_t K, class... Args>
+void make(const ObjectLine& l, const KeyRow<M> (&keys)[K], Args... args) {
+    apply_keys(*adopt<M>(l, args...), keys, l);
 }
 
 struct ObjectRow {
@@ -268,23 +269,23 @@ struct ObjectRow {
 };
 
 const ObjectRow OBJECT_ROWS[] = {
-    {TW_SEQUENCER, false, [](const ObjectLine& l) { make(l, std::make_unique<SEQUENCER>(), SEQUENCER_KEYS); }},
-    {TW_PCF, true, [](const ObjectLine& l) { make(l, std::make_unique<PCF>(), PCF_KEYS); }},
-    {TW_KEY, true, [](const ObjectLine& l) { adopt(l, std::make_unique<KEYBOARD>()); }},
-    {TW_SAMPLER, true, [](const ObjectLine& l) { make(l, std::make_unique<SAMPLER>(), SAMPLER_KEYS); }},
+    {TW_SEQUENCER, false, [](const ObjectLine& l) { make<SEQUENCER>(l, SEQUENCER_KEYS); }},
+    {TW_PCF, true, [](const ObjectLine& l) { make<PCF>(l, PCF_KEYS); }},
+    {TW_KEY, true, [](const ObjectLine& l) { adopt<KEYBOARD>(l); }},
+    {TW_SAMPLER, true, [](const ObjectLine& l) { make<SAMPLER>(l, SAMPLER_KEYS); }},
     {TW_GENERATOR, true,
-     [](const ObjectLine& l) { make(l, std::make_unique<GENERATOR>(nullptr), GENERATOR_KEYS); }},
+     [](const ObjectLine& l) { make<GENERATOR>(l, GENERATOR_KEYS, nullptr); }},
     {TW_VCO, true,
-     [](const ObjectLine& l) { make(l, std::make_unique<VCO>(1.0f, 110.0f, SIN), VCO_KEYS); }},
-    {TW_VCA, false, [](const ObjectLine& l) { make(l, std::make_unique<VCA>(), VCA_KEYS); }},
-    {TW_VARIABLE, false, [](const ObjectLine& l) { adopt(l, std::make_unique<VARIABLE>(0.0f)); }},
+     [](const ObjectLine& l) { make<VCO>(l, VCO_KEYS, 1.0f, 110.0f, SIN); }},
+    {TW_VCA, false, [](const ObjectLine& l) { make<VCA>(l, VCA_KEYS); }},
+    {TW_VARIABLE, false, [](const ObjectLine& l) { adopt<VARIABLE>(l, 0.0f); }},
     {TW_BASIC_OPERATION, false,
-     [](const ObjectLine& l) { make(l, std::make_unique<BASIC_OPERATION>(), OPERATION_KEYS); }},
+     [](const ObjectLine& l) { make<BASIC_OPERATION>(l, OPERATION_KEYS); }},
     {TW_CONSTANTE, false,
-     [](const ObjectLine& l) { make(l, std::make_unique<CONSTANTE>(4.0f), CONSTANTE_KEYS); }},
-    {TW_AFFICHAGE, false, [](const ObjectLine& l) { adopt(l, std::make_unique<VALEUR>()); }},
-    {TW_SOUND_OUT, false, [](const ObjectLine& l) { adopt(l, std::make_unique<SOUND_OUTPUT>()); }},
-    {TW_MIXER, false, [](const ObjectLine& l) { apply_mixer_keys(*adopt(l, std::make_unique<MIXER>()), l); }},
+     [](const ObjectLine& l) { make<CONSTANTE>(l, CONSTANTE_KEYS, 4.0f); }},
+    {TW_AFFICHAGE, false, [](const ObjectLine& l) { adopt<VALEUR>(l); }},
+    {TW_SOUND_OUT, false, [](const ObjectLine& l) { adopt<SOUND_OUTPUT>(l); }},
+    {TW_MIXER, false, [](const ObjectLine& l) { apply_mixer_keys(*adopt<MIXER>(l), l); }},
 };
 
 void create_modules(const ObjectLine& l) {
