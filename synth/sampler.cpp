@@ -55,7 +55,9 @@ int SAMPLER::evolue() {
         if (mode == SMP_FORWARD || mode == SMP_BACKWARD) *gate_source = 0;
     }
     if (!std::isfinite(position) || position < 0.0f) position = 0.0f;
-    if (static_cast<long long>(position) > values) position = static_cast<float>(values);
+    // "Its integer part exceeds the end", compared in float: a position thrown far
+    // out by a huge rate must not be converted to an integer it does not fit.
+    if (position >= static_cast<float>(values) + 1.0f) position = static_cast<float>(values);
 
     const FSOUND_SAMPLE* sample = handle.get();
     const int held = sample != nullptr ? static_cast<int>(sample->data.size()) : 0;

@@ -171,6 +171,18 @@ TEST_F(Sampling, NegativeRateKeepsTheModesDirection) {
     EXPECT_EQ(v[2], out(4));
 }
 
+TEST_F(Sampling, PositionThrownBeyondTheEndIsBroughtBackToIt) {
+    sampler->mode = SMP_LOOP_FORWARD;
+    sampler->pitch = 1e30f;
+    play(1);
+    // With the rate back at 0 the end test cannot fire; the position, whose
+    // integer part is far beyond 2 x length, is set to 2 x length (20), whose
+    // read stays on the last value.
+    sampler->pitch = 0.0f;
+    EXPECT_EQ(play(1)[0], out(19));
+    EXPECT_EQ(sampler->position, 20.0f);
+}
+
 TEST_F(Sampling, AmplitudeModulationAddsToTheLevel) {
     OUTPUT mod;
     mod.value = 1.0f;
