@@ -309,13 +309,9 @@ void link_line(const LinkLine& l) {
 
 }  // namespace
 
-int read_links(GENERATOR& g, const char* path) {
-    KsyFile f = open_ksy(path);
-    if (!f) {
-        std::printf("Must Specify a true filename\n");
-        return 0;
-    }
-    KsyTokens tokens(f.get());
+void read_links(GENERATOR& g, std::FILE* f) {
+    std::rewind(f);
+    KsyTokens tokens(f);
     std::string token;
     bool in_section = false;
     while (tokens.next(token)) {
@@ -333,11 +329,15 @@ int read_links(GENERATOR& g, const char* path) {
         }
         link_line(LinkLine{g, fields, tokens.counter()});
     }
-    return 1;
 }
 
 int GENERATOR::load_KSY_link(char* path) {
-    const std::string own_path = path != nullptr ? path : "";
     std::lock_guard<std::mutex> hold(audio_lock);
-    return read_links(*this, path != nullptr ? own_path.c_str() : nullptr);
+    KsyFile f = open_ksy(path);
+    if (!f) {
+        std::printf("Must Specify a true filename\n");
+        return 0;
+    }
+    read_links(*this, f.get());
+    return 1;
 }

@@ -376,7 +376,8 @@ int GENERATOR::load_KSY(char* path_arg) {
     const NestingGuard nesting(path.c_str());
     if (!nesting.allowed()) return 0;
     read_objects(*this, f.get());
-    f.reset();
-    read_links(*this, path.c_str());
+    // The links are read from the same open file, not from the path again: the
+    // two sections always come from one version of the file.
+    read_links(*this, f.get());
     return 1;
 }

@@ -63,6 +63,5 @@ class GENERATOR;
 
 /// Reads the objects section of the open file f into g (which is empty).
 void read_objects(GENERATOR& g, std::FILE* f);
-/// Reads the links section of the file at path into g. 0 (after a message) when
-/// the file cannot be opened, else 1.
-int read_links(GENERATOR& g, const char* path);
+/// Reads the links section of the open file f into g, from the file's start.
+void read_links(GENERATOR& g, std::FILE* f);

@@ -88,8 +88,12 @@ TEST_F(Links, MixerChannelsFollowFieldOrderOneChannelPerMatchingWord) {
     EXPECT_EQ(m2.input[1].source, V(MIXER, "VCO_MIXER_1"));
     EXPECT_EQ(g.get_MIXER_by_name("VCO_MIXER_1")->channel_count, 0);
     // Reading the links again adds the channels again.
-    g.load_KSY_link(g.file_name);
+    EXPECT_EQ(g.load_KSY_link(g.file_name), 1);
     EXPECT_EQ(m2.channel_count, 4);
+    std::string none = dir + "/none.ksy";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(g.load_KSY_link(&none[0]), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Must Specify a true filename\n");
 }
 
 TEST_F(Links, OperationOnTwoConstants) {
