@@ -19,7 +19,7 @@ class GENERATOR;
 
 /// A patch. As a module of another patch (a sub-patch) its value, gate and
 /// sync inputs are handed to its first sound input.
-class GENERATOR : public OUTPUT, public INPUT, public INPUT_GATE, public INPUT_SYNC {
+class GENERATOR final : public OUTPUT, public INPUT, public INPUT_GATE, public INPUT_SYNC {
 public:
     char file_name[800];  ///< the patch file last loaded; empty until then
     char name[80];        ///< name in the parent patch, holds "GENERATOR"

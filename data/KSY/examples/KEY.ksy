@@ -1,0 +1,11 @@
+#_KEY:_the_keyboard._Its_note_(C4_when_new;_its_panel_changes_it)
+#_sets_the_pitch_of_a_sine_that_follows_it.
+BEGIN_OBJECTS_DECLARE
+KEY_1;;
+VCO_FOLLOWER;TYPE=1;FREQ=44;AMOUNT=0.6;
+SOUND_OUT;;
+END_OBJECTS_DECLARE
+BEGIN_LINKS_DECLARE
+VCO_FOLLOWER;IN=KEY_1;
+SOUND_OUT;IN=VCO_FOLLOWER;
+END_LINKS_DECLARE

@@ -1,0 +1,68 @@
+#include "shell/audio.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "shell/globals.h"
+#include "synth/generator.h"
+
+short sample_from_output(float v) {
+    const double scaled = v * 32767.0;
+    std::int32_t word;
+    if (std::isnan(scaled)) {
+        word = 0;
+    } else if (scaled >= 2147483647.0) {
+        word = INT32_MAX;
+    } else if (scaled <= -2147483648.0) {
+        word = INT32_MIN;
+    } else {
+        word = static_cast<std::int32_t>(scaled);
+    }
+    const std::uint16_t low = static_cast<std::uint16_t>(static_cast<std::uint32_t>(word) & 0xFFFFu);
+    short s;
+    std::memcpy(&s, &low, sizeof s);
+    return s;
+}
+
+int instrument_callback(FSOUND_STREAM*, void* buff, int len, void*) {
+    if (CALLBACK_READY == 0) return 1;
+    const int frames = len >> 2;
+    unsigned char* out = static_cast<unsigned char*>(buff);
+    GENERATOR* patch = main_gen;
+    // A reload holds the patch: this buffer is silence rather than a wait.
+    if (patch == nullptr || !patch->audio_lock.try_lock()) {
+        if (frames > 0) std::memset(out, 0, static_cast<size_t>(frames) * 4);
+        return 1;
+    }
+    for (int i = 0; i < frames; i++) {
+        patch->evolue();
+        const short s = sample_from_output(patch->value);
+        std::memcpy(out, &s, 2);      // left
+        std::memcpy(out + 2, &s, 2);  // right
+        out += 4;
+    }
+    patch->audio_lock.unlock();
+    return 1;
+}
+
+void* dspcallback(void*, void* newbuffer, int length, void*) {
+    unsigned char* at = static_cast<unsigned char*>(newbuffer);
+    for (int i = 0; i < length * 2; i++, at += 2) {
+        short s;
+        std::memcpy(&s, at, 2);
+        s = static_cast<short>(s >> 1);  // arithmetic: rounds toward minus infinity
+        std::memcpy(at, &s, 2);
+    }
+    return newbuffer;
+}
+
+int endcallback(FSOUND_STREAM*, void* buff, int, void*) {
+    // The sound layer passes the sync-point name in buff, or null at the stream's end.
+    if (buff != nullptr)
+        std::printf("\nSYNCHPOINT : %s\n", static_cast<const char*>(buff));
+    else
+        std::printf("\nSTREAM ENDED!!\n");
+    return 1;
+}

@@ -1,0 +1,123 @@
+#include "shell/render.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "shell/audio.h"
+#include "shell/globals.h"
+#include "shell/wav_save.h"
+#include "synth/generator.h"
+#include "synth/notes.h"
+
+namespace {
+
+constexpr const char* DEFAULT_PATCH = "KSY/ZZZ.ksy";
+// An hour of sound is 635 MB of frames: anything longer is surely a typing slip.
+constexpr double MAX_SECONDS = 3600.0;
+
+void usage() {
+    std::fprintf(stderr, "usage: z_ozodive --render OUT.wav --seconds S [PATCH]\n"
+                         "  renders PATCH (default %s) for S seconds into OUT.wav\n",
+                 DEFAULT_PATCH);
+}
+
+void show_progress(long done, long total) {
+    const int width = 40;
+    const int filled = total > 0 ? static_cast<int>(width * done / total) : width;
+    std::fprintf(stderr, "\r[%.*s%*s] %3ld%%", filled, "########################################",
+                 width - filled, "", total > 0 ? 100 * done / total : 100);
+    if (done == total) std::fputc('\n', stderr);
+}
+
+}  // namespace
+
+int render_patch_to_wav(const char* out_path, double seconds, const char* patch_path, bool progress) {
+    const long total = static_cast<long>(std::floor(seconds * 44100.0));
+    auto sound = wav_new_sample(static_cast<int>(total), FSOUND_16BITS | FSOUND_STEREO, Frequency);
+    if (!sound) {
+        std::fprintf(stderr, "Cannot hold %ld frames of sound\n", total);
+        return 1;
+    }
+    // Check the output can be written before spending the time to render.
+    std::FILE* probe = std::fopen(out_path, "wb");
+    if (probe == nullptr) {
+        std::fprintf(stderr, "Cannot create [%s]: %s\n", out_path, std::strerror(errno));
+        return 1;
+    }
+    std::fclose(probe);
+
+    const char* chosen = patch_path != nullptr ? patch_path : DEFAULT_PATCH;
+    std::FILE* patch_file = std::fopen(chosen, "r");
+    if (patch_file == nullptr) {
+        std::fprintf(stderr, "Cannot open the patch [%s]: %s\n", chosen, std::strerror(errno));
+        return 1;
+    }
+    std::fclose(patch_file);
+
+    std::printf("Generating Note Tabs\n");
+    fill_NOTE2FREQ();
+    if (patch_path != nullptr) std::printf("Loading [%s]\n", patch_path);
+    std::string path = chosen;
+    gen = new GENERATOR(&path[0]);
+    main_gen = gen;
+    CALLBACK_READY = 1;
+
+    unsigned char* at = reinterpret_cast<unsigned char*>(sound->data.data());
+    long done = 0;
+    const long frames_per_buffer = BufferSize / 4;
+    while (done < total) {
+        const long frames = total - done < frames_per_buffer ? total - done : frames_per_buffer;
+        instrument_callback(nullptr, at + done * 4, static_cast<int>(frames * 4), nullptr);
+        done += frames;
+        if (progress && (done % (frames_per_buffer * 16) == 0 || done == total)) show_progress(done, total);
+    }
+    CALLBACK_READY = 0;
+    main_gen = nullptr;
+    delete gen;
+    gen = nullptr;
+
+    if (!save_wav_file(sound.get(), out_path)) return 1;
+    std::printf("Rendered %ld frames (%.3f s) into [%s]\n", total, total / 44100.0, out_path);
+    return 0;
+}
+
+int render_command(int argc, char** argv) {
+    const char* out = nullptr;
+    const char* patch = nullptr;
+    double seconds = -1;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--render") == 0 && i + 1 < argc) {
+            out = argv[++i];
+        } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            char* end = nullptr;
+            seconds = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(seconds >= 0) || seconds > MAX_SECONDS) {
+                std::fprintf(stderr, "--seconds wants a number of seconds from 0 to %g, not [%s]\n",
+                             MAX_SECONDS, argv[i]);
+                return 2;
+            }
+        } else if (argv[i][0] == '-' && argv[i][1] == '-') {
+            std::fprintf(stderr, "Unknown or incomplete option [%s]\n", argv[i]);
+            usage();
+            return 2;
+        } else if (patch == nullptr) {
+            patch = argv[i];
+        } else {
+            std::fprintf(stderr, "Only one patch can be rendered, not also [%s]\n", argv[i]);
+            usage();
+            return 2;
+        }
+    }
+    if (out == nullptr || seconds < 0) {
+        usage();
+        return 2;
+    }
+    return render_patch_to_wav(out, seconds, patch, isatty(STDERR_FILENO) != 0);
+}
