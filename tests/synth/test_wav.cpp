@@ -145,16 +145,6 @@ TEST(WavReader, MissingFileIsReportedAndTheBufferUntouched) {
     EXPECT_EQ(buffer[3], 4);
 }
 
-TEST(WavReader, NewSampleHasRoomForEveryByte) {
-    auto stereo16 = wav_new_sample(1000, SAMPLE_MODE_16BITS | SAMPLE_MODE_STEREO, 44100);
-    EXPECT_EQ(stereo16->data_bytes(), 4000u);
-    auto mono8 = wav_new_sample(7, 0, 8000);
-    EXPECT_EQ(mono8->data_bytes(), 7u);
-    EXPECT_GE(mono8->data.size() * 2, 7u);
-    EXPECT_EQ(mono8->bits(), 8);
-    EXPECT_EQ(mono8->channels(), 1);
-}
-
 // The sounds that come with the program: 16-bit stereo at 44100 Hz, short, not clipped.
 class ShippedSound : public ::testing::TestWithParam<const char*> {};
 
