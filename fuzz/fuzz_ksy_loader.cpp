@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "synth/exit.h"
@@ -38,6 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fill_NOTE2FREQ();
     set_exit_handler(throw_exit);
     patch_path = "/tmp/fuzz_ksy_loader_" + std::to_string(getpid()) + ".ksy";
+    std::atexit([] { std::remove(patch_path.c_str()); });
     // The loader reports on standard output; the fuzzer's own report is on standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     return 0;
