@@ -1,6 +1,8 @@
 // The sound library's sample calls over our WAV reader, and SaveToWav: header
 // bytes from the header table, round trips, files that cannot be made.
 #include <gtest/gtest.h>
+
+#include "tests/temp_path.h"
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,7 +38,7 @@ protected:
         ASSERT_NE(getcwd(home, sizeof home), nullptr);
         std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         for (char& c : test) c = c == '/' ? '_' : c;
-        folder = ::testing::TempDir() + "record_" + test;
+        folder = test_temp_path("record_" + test);
         mkdir(folder.c_str(), 0755);
         ASSERT_EQ(chdir(folder.c_str()), 0);
     }

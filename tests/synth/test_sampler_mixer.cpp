@@ -2,6 +2,8 @@
 // on an unreadable file) and mixer (averaging, mutes, channel links).
 #include <gtest/gtest.h>
 
+#include "tests/temp_path.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -30,7 +32,7 @@ std::string write_wav(const std::string& name, int n, long long claimed = -1) {
     tag("data");
     put(size, 4);
     for (int i = 0; i < n; i++) put(static_cast<std::uint32_t>((i + 1) * 100), 2);
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = test_temp_path(name);
     FILE* f = std::fopen(path.c_str(), "wb");
     std::fwrite(b.data(), 1, b.size(), f);
     std::fclose(f);
@@ -75,7 +77,7 @@ TEST_F(Sampling, NewSamplerLoadsTheDefaultSoundAndLoadsResetOnlyTheMode) {
     EXPECT_EQ(sampler->mode, SMP_FORWARD);
     EXPECT_EQ(sampler->position, 6.0f);
     EXPECT_EQ(sampler->length, 24 / 4);
-    EXPECT_STREQ(sampler->file_name, (::testing::TempDir() + "short_data.wav").c_str());
+    EXPECT_STREQ(sampler->file_name, test_temp_path("short_data.wav").c_str());
 }
 
 TEST_F(Sampling, GateLinkAndGateWordDecidePlaying) {
@@ -178,7 +180,7 @@ class SamplerExit : public Sampling, public ::testing::WithParamInterface<long l
 TEST_P(SamplerExit, UnreadableFileEndsWithStatusMinusOne) {
     const exit_handler previous = set_exit_handler([](int status) { throw ExitCalled{status}; });
     // -1: a missing file; otherwise a file whose data chunk claims that many bytes.
-    const std::string path = GetParam() < 0 ? ::testing::TempDir() + "missing.wav" : write_wav("bad.wav", 4, GetParam());
+    const std::string path = GetParam() < 0 ? test_temp_path("missing.wav") : write_wav("bad.wav", 4, GetParam());
     int status = 0;
     ::testing::internal::CaptureStdout();
     try {

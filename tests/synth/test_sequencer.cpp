@@ -2,6 +2,8 @@
 // boundaries, sync; the pattern file's layout, round trip and checks.
 #include <gtest/gtest.h>
 
+#include "tests/temp_path.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -141,7 +143,7 @@ protected:
         Sequencing::SetUp();
         std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         for (char& c : test) c = c == '/' ? '_' : c;
-        path = ::testing::TempDir() + "pattern_" + test + ".PAR";
+        path = test_temp_path("pattern_" + test + ".PAR");
     }
     void TearDown() override { std::remove(path.c_str()); }
     std::vector<unsigned char> bytes() const {

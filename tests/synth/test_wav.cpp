@@ -2,6 +2,8 @@
 // either refused with a message or read cleanly within the caller's room.
 #include <gtest/gtest.h>
 
+#include "tests/temp_path.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -38,7 +40,7 @@ struct Bytes {
 short value_at(int i) { return static_cast<short>(1000 + 7 * i); }
 
 std::string write_file(const std::string& name, const std::vector<unsigned char>& b) {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = test_temp_path(name);
     FILE* f = std::fopen(path.c_str(), "wb");
     if (f != nullptr) {
         if (!b.empty()) std::fwrite(b.data(), 1, b.size(), f);
@@ -135,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(Wav, WavFiles, ::testing::ValuesIn(cases()),
 
 TEST(WavReader, MissingFileIsReportedAndTheBufferUntouched) {
     short buffer[4] = {1, 2, 3, 4};
-    const std::string path = ::testing::TempDir() + "no_such_file.wav";
+    const std::string path = test_temp_path("no_such_file.wav");
     ::testing::internal::CaptureStdout();
     EXPECT_EQ(LoadToWav(buffer, path.c_str(), sizeof buffer), -1);
     EXPECT_EQ(wav_load_sample(path.c_str(), 100), nullptr);
