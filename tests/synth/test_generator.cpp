@@ -60,8 +60,18 @@ struct BusyPatch {
         filter->source = &vca->value;
         mod_freq.source = &lfo->value;
         filter->MOD_FREQ = &mod_freq;
+        testing::internal::CaptureStdout();  // the sampler reports its file
+        auto* sampler = named(new SAMPLER(), "SAMPLER_1");
+        testing::internal::GetCapturedStdout();
+        sampler->mode = SMP_LOOP_BACKWARD;
+        sampler->gate_source = &seq->gate;
+        sampler->source = &seq->value;
+        auto* mix = named(new MIXER(), "MIXER_1");
+        mix->ajoute_en_entree(filter, -1);
+        mix->ajoute_en_entree(sampler, -1);
+        mix->ajoute_en_entree(noise, -1);
         auto* out = named(new SOUND_OUTPUT(), "SOUND_OUT");
-        out_in.source = &filter->value;
+        out_in.source = &mix->value;
         out->IN = &out_in;
         g.add(seq);
         g.add(osc);
@@ -70,6 +80,8 @@ struct BusyPatch {
         g.add(chaos);
         g.add(vca);
         g.add(filter);
+        g.add(sampler);
+        g.add(mix);
         g.add(out);
     }
 };
