@@ -6,6 +6,8 @@ PACKAGES=(
   cmake g++ make ninja-build pkg-config
   libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
+  portaudio19-dev libasound2-dev libasound2-plugins libsdl1.2-dev libsdl-net1.2-dev
+  pulseaudio pulseaudio-utils
 )
 
 missing=()
