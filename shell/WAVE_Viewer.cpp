@@ -1,20 +1,28 @@
 // The program's entry.
 //
+//   z_ozodive [--headless] [--record] [PATCH]
+//       plays PATCH (default KSY/ZZZ.ksy) live: the console asks for the sound
+//       output and driver, the remote control listens on port 9999, ESC quits.
+//       --record also writes what was played to record.wav at exit.
 //   z_ozodive --render OUT.wav --seconds S [PATCH]
-//       plays PATCH (default KSY/ZZZ.ksy) through the render callback into a
-//       WAV file, much faster than real time, without a sound device.
-//
-// The live program (sound device, remote control, panels) is not built yet.
+//       plays PATCH through the render callback into a WAV file, much faster
+//       than real time, without a sound device.
 #include <cstdio>
 #include <cstring>
 
+#include "shell/app.h"
 #include "shell/render.h"
 
 int main(int argc, char** argv) {
+    // Messages reach a pipe or a log as they happen, not when a buffer fills.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     for (int i = 1; i < argc; i++)
         if (std::strcmp(argv[i], "--render") == 0) return render_command(argc, argv);
-    std::printf("z_ozodive: the live sound output is not built yet.\n"
-                "Render a patch to a file instead:\n"
-                "  z_ozodive --render OUT.wav --seconds S [PATCH]\n");
-    return 0;
+    APP_OPTIONS options;
+    if (!parse_app_options(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: z_ozodive [--headless] [--record] [PATCH]\n"
+                             "       z_ozodive --render OUT.wav --seconds S [PATCH]\n");
+        return 1;
+    }
+    return run_synthesizer(options);
 }

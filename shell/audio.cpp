@@ -6,12 +6,16 @@
 #include <cstring>
 
 #include "shell/globals.h"
+#include "shell/startup.h"
+#include "synth/exit.h"
 #include "synth/generator.h"
 
 short sample_from_output(float v) {
     const double scaled = v * 32767.0;
     std::int32_t word;
-    if (std::isnan(scaled)) {
+    if (!std::isfinite(scaled)) {
+        // A patch driven past its limits (NaN, or an infinity from an overflow)
+        // is heard as silence, never as a full-scale click.
         word = 0;
     } else if (scaled >= 2147483647.0) {
         word = INT32_MAX;
@@ -64,5 +68,17 @@ int endcallback(FSOUND_STREAM*, void* buff, int, void*) {
         std::printf("\nSYNCHPOINT : %s\n", static_cast<const char*>(buff));
     else
         std::printf("\nSTREAM ENDED!!\n");
+    return 1;
+}
+
+FSOUND_STREAM* main_stream = nullptr;
+
+int Stream_Create() {
+    main_stream = FSOUND_Stream_Create(instrument_callback, BufferSize, STREAM_MODE, Frequency, nullptr);
+    if (main_stream == nullptr || FSOUND_Stream_Play(0, main_stream) == -1) {
+        std::printf("Error!\n");
+        std::printf("%s\n", FMOD_ErrorString(FSOUND_GetError()));
+        kel_exit(1);
+    }
     return 1;
 }

@@ -2,8 +2,7 @@
 // own thread whenever the stream needs sound; it steps the patch once per frame.
 #pragma once
 
-/// An output stream of the sound layer (opaque here).
-struct FSOUND_STREAM;
+#include "shell/sound_device.h"
 
 /// Stream mode: 16-bit, stereo, signed, non-blocking.
 constexpr unsigned STREAM_MODE = 0x1000150;
@@ -23,5 +22,14 @@ int endcallback(FSOUND_STREAM* stream, void* buff, int len, void* userdata);
 
 /// The 16-bit sample the stream carries for a patch output v: v x 32767
 /// truncated toward zero, of which the low 16 bits are kept (values past full
-/// scale wrap). NaN gives 0 and values beyond the 32-bit range stop at its ends.
+/// scale wrap). NaN and infinities give 0; finite values beyond the 32-bit range
+/// stop at its ends.
 short sample_from_output(float v);
+
+/// The stream Stream_Create started (null before).
+extern FSOUND_STREAM* main_stream;
+
+/// Creates and starts the stream that instrument_callback fills (BufferSize
+/// bytes a buffer, 16-bit stereo, Frequency Hz). Returns 1; on failure prints
+/// "Error!" and the sound layer's error text and ends the program with status 1.
+int Stream_Create();

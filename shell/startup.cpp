@@ -1,0 +1,174 @@
+#include "shell/startup.h"
+
+#include <SDL.h>
+#include <SDL_net.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "shell/audio.h"
+#include "shell/console.h"
+#include "shell/globals.h"
+#include "shell/remote.h"
+#include "shell/sound_device.h"
+#include "synth/exit.h"
+#include "synth/generator.h"
+#include "synth/notes.h"
+
+namespace {
+
+void separator() { std::printf("---------------------------------------------------------\n"); }
+
+void reset_remote_state() {
+    PORT_A = 0;
+    nr_vco_selected = 0;
+    nr_vca_selected = 0;
+    toggle_BUTTON_1 = toggle_BUTTON_2 = toggle_BUTTON_3 = toggle_BUTTON_4 = 0;
+    toggle_BUTTON_1_time = toggle_BUTTON_2_time = toggle_BUTTON_3_time = toggle_BUTTON_4_time = 0.0f;
+}
+
+// A key of a menu: the menus end the program on ESC, and also when no key can
+// ever come (the input ended, or waiting on it keeps failing), rather than
+// waiting for ever.
+int menu_key() {
+    const int k = getch();
+    if (k == KEY_ESCAPE) kel_exit(0);
+    if (k == GETCH_END || k == GETCH_FAILED) {
+        std::printf("No more keys on standard input: quitting\n");
+        kel_exit(0);
+    }
+    return k;
+}
+
+const char* output_name(int output) {
+    switch (output) {
+        case FSOUND_OUTPUT_NOSOUND: return "NoSound";
+        case FSOUND_OUTPUT_WINMM: return "Windows Multimedia Waveout";
+        case FSOUND_OUTPUT_DSOUND: return "Direct Sound";
+        case FSOUND_OUTPUT_OSS: return "Open Sound System";
+        case FSOUND_OUTPUT_ESD: return "Enlightment Sound Daemon";
+        case FSOUND_OUTPUT_ALSA: return "Alsa";
+        case FSOUND_OUTPUT_ASIO: return "ASIO";
+        default: return "";
+    }
+}
+
+void choose_output() {
+    separator();
+    std::printf("Output Type\n");
+    separator();
+    std::printf("1 - OSS - Open Sound System\n");
+    std::printf("2 - ESD - Elightment Sound Daemon\n");
+    std::printf("3 - ALSA 0.9 - Advanced Linux Sound Architecture\n");
+    std::printf("4 - NoSound\n");
+    separator();
+    std::printf("Press a corresponding number or ESC to quit\n");
+    std::fflush(stdout);
+    static const int outputs[4] = {FSOUND_OUTPUT_OSS, FSOUND_OUTPUT_ESD, FSOUND_OUTPUT_ALSA,
+                                   FSOUND_OUTPUT_NOSOUND};
+    for (;;) {
+        const int k = menu_key();
+        if (k >= '1' && k <= '4') {
+            FSOUND_SetOutput(outputs[k - '1']);
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+const char* FMOD_ErrorString(int code) {
+    static const char* const texts[] = {
+        "No errors",
+        "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
+        "This command failed because FSOUND_Init was not called",
+        "Error initializing output device.",
+        "The output device is already in use and cannot be reused.",
+        "Playing the sound failed.",
+        "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
+        "Error setting cooperative level for hardware.",
+        "Error creating hardware sound buffer.",
+        "File not found",
+        "Unknown file format",
+        "Error loading file",
+        "Not enough memory ",
+        "The version number of this file format is not supported",
+        "An invalid parameter was passed to this function",
+        "Tried to use an EAX command on a non EAX enabled channel or output.",
+        "Failed to allocate a new channel",
+        "Recording not supported on this device",
+        "Required Mediaplayer codec is not installed",
+    };
+    if (code < 0 || code >= static_cast<int>(sizeof texts / sizeof texts[0])) return "Unknown error";
+    return texts[code];
+}
+
+int init_sound() {
+    if (FSOUND_GetVersion() < REQUIRED_SOUND_VERSION) {
+        std::printf("Error : You are using the wrong DLL version!  You should be using FMOD %.02f\n",
+                    static_cast<double>(REQUIRED_SOUND_VERSION));
+        return 0;
+    }
+    choose_output();
+
+    separator();
+    std::printf("%s Driver list\n", output_name(FSOUND_GetOutput()));
+    separator();
+    const int drivers = FSOUND_GetNumDrivers();
+    for (int i = 0; i < drivers; i++) std::printf("%d - %s\n", i + 1, FSOUND_GetDriverName(i));
+    separator();
+    std::printf("Press a corresponding number or ESC to quit\n");
+    std::fflush(stdout);
+
+    int choice;
+    do {
+        choice = menu_key() - '1';
+    } while (choice < 0 || choice >= drivers);
+    FSOUND_SetDriver(choice);
+    if (FSOUND_Init(Frequency, 32, 0)) return 1;
+    std::printf("Error!\n");
+    std::printf("%s\n", FMOD_ErrorString(FSOUND_GetError()));
+    return 0;
+}
+
+int init_Z_OZODIVE(int argc, char** argv) {
+    reset_remote_state();
+
+    std::printf("Generating Note Tabs\n");
+    fill_NOTE2FREQ();
+
+    if (argc > 1) {
+        std::printf("Loading [%s]\n", argv[1]);
+        gen = new GENERATOR(argv[1]);
+    } else {
+        static char default_patch[] = "KSY/ZZZ.ksy";
+        gen = new GENERATOR(default_patch);
+    }
+    std::fflush(stdout);
+
+    init_sound();
+
+    std::printf("\tInit SDL_Net for the remote control on port 9999\n");
+    std::fflush(stdout);
+    if (SDLNet_Init() < 0) {
+        std::fprintf(stderr, "Couldn't initialize net: %s\n", SDL_GetError());
+        kel_exit(1);
+    }
+    std::atexit(SDLNet_Quit);
+    if (SDLNet_ResolveHost(&ip, nullptr, REMOTE_PORT) == -1) {
+        std::fprintf(stderr, "SDLNet_ResolveHost: %s\n", SDL_GetError());
+        kel_exit(1);
+    }
+    tcpsock = SDLNet_TCP_Open(&ip);
+    if (tcpsock == nullptr) {
+        std::fprintf(stderr, "SDLNet_TCP_Open: %s\n", SDL_GetError());
+        kel_exit(2);
+    }
+
+    Stream_Create();
+    return 1;
+}
+
+int MENU_SOUND_CONFIG_2() { return 1; }
+
+void dessine_decor_du_fond(int) {}

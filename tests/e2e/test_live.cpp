@@ -1,0 +1,329 @@
+// The live program: started with keys piped to its console menus, heard through
+// a real sound server, driven over TCP, ended by ESC and by signals.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "synth/wav.h"
+#include "tests/processes.h"
+#include "tests/pulse_server.h"
+#include "tests/temp_path.h"
+
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::seconds;
+
+const std::string kProgram = std::string(KEL_BINARY_DIR) + "/z_ozodive";
+
+std::string write_patch(const std::string& name, const std::string& vco_line) {
+    const std::string path = test_temp_path(name);
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fprintf(f, "BEGIN_OBJECTS_DECLARE\n%s\nSOUND_OUT;;\nEND_OBJECTS_DECLARE\n"
+                    "BEGIN_LINKS_DECLARE\nSOUND_OUT;IN=VCO_TONE;\nEND_LINKS_DECLARE\n",
+                 vco_line.c_str());
+    std::fclose(f);
+    return path;
+}
+
+// Left channel of a 16-bit stereo WAV file.
+std::vector<short> left_channel(const std::string& path) {
+    std::vector<short> left;
+    auto s = wav_load_sample(path.c_str(), 1 << 30);
+    if (!s) return left;
+    for (size_t i = 0; i + 1 < s->data.size(); i += 2) left.push_back(s->data[i]);
+    return left;
+}
+
+// The part of a recording between its first and last sample louder than floor.
+std::vector<short> audible_part(const std::vector<short>& x, int floor = 1000) {
+    auto loud = [&](short v) { return std::abs(v) > floor; };
+    const auto first = std::find_if(x.begin(), x.end(), loud);
+    const auto last = std::find_if(x.rbegin(), x.rend(), loud).base();
+    return first < last ? std::vector<short>(first, last) : std::vector<short>();
+}
+
+// Frequency from the rising zero crossings, Hz.
+double pitch(const std::vector<short>& x) {
+    int first = -1, last = -1, count = 0;
+    for (size_t i = 1; i < x.size(); i++) {
+        if (x[i - 1] < 0 && x[i] >= 0) {
+            if (first < 0) first = static_cast<int>(i);
+            last = static_cast<int>(i);
+            count++;
+        }
+    }
+    if (count < 2) return 0.0;
+    return (count - 1) * 44100.0 / (last - first);
+}
+
+int peak(const std::vector<short>& x, size_t from, size_t to) {
+    int p = 0;
+    for (size_t i = from; i < to && i < x.size(); i++) p = std::max(p, std::abs(static_cast<int>(x[i])));
+    return p;
+}
+
+size_t count_of(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}
+
+// The program, started with a pipe for its keys and its output in a log.
+struct PROGRAM {
+    CHILD child;
+    std::string log;
+    PROGRAM(const std::vector<std::string>& args, const std::string& cwd = KEL_DATA_DIR,
+            const std::vector<std::string>& env = {}) {
+        log = test_temp_path("program.log");
+        std::vector<std::string> argv{kProgram};
+        argv.insert(argv.end(), args.begin(), args.end());
+        child = spawn_child(argv, cwd, env, log, true);
+    }
+    ~PROGRAM() {
+        if (child.pid > 0) stop_child(child, SIGKILL);
+        std::remove(log.c_str());
+    }
+    std::string output() const { return file_text(log); }
+    bool shows(const std::string& text, milliseconds timeout = milliseconds(30000)) const {
+        return wait_for_text(log, text, timeout);
+    }
+    int wait_exit(milliseconds timeout = milliseconds(30000)) {
+        int status = -1;
+        return wait_child(child, timeout, &status) ? status : -1000;
+    }
+};
+
+// The number typed in the driver menu for the driver called name, or 0.
+char driver_key(const std::string& menu, const std::string& name) {
+    std::smatch m;
+    const std::regex line("\n([1-9]) - " + name + "\n");
+    return std::regex_search(menu, m, line) ? m[1].str()[0] : 0;
+}
+
+// --- remote client -----------------------------------------------------------
+
+int connect_remote() {
+    int fd = -1;
+    wait_until(
+        [&] {
+            fd = socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in a{};
+            a.sin_family = AF_INET;
+            a.sin_port = htons(9999);
+            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
+            close(fd);
+            fd = -1;
+            return false;
+        },
+        seconds(20));
+    if (fd >= 0) {
+        timeval tv{10, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+    }
+    return fd;
+}
+
+// Reads until the received bytes end with what (or 10 s pass).
+std::string receive_until(int fd, const std::string& what) {
+    std::string got;
+    char buf[4096];
+    while (got.size() < what.size() || got.compare(got.size() - what.size(), what.size(), what) != 0) {
+        const ssize_t n = recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) break;
+        got.append(buf, static_cast<size_t>(n));
+    }
+    return got;
+}
+
+const std::string kPrompt("\r\nCommand>\0", 11);
+
+// --- sound through a real server ----------------------------------------------
+
+struct Route {
+    const char* name;
+    char output_key;     // key of the output menu
+    const char* driver;  // driver to pick from the driver menu
+};
+
+class LiveSound : public ::testing::TestWithParam<Route> {};
+
+TEST_P(LiveSound, PatchIsHeardOnTheSoundServer) {
+    PULSE_SERVER pulse;
+    if (!pulse.running()) GTEST_SKIP() << "no PulseAudio server could be started here";
+    const std::string patch = write_patch("a440.ksy", "VCO_TONE;TYPE=1;FREQ=440;AMOUNT=0.5;");
+    PROGRAM program({"--headless", patch}, KEL_DATA_DIR, pulse.environment());
+
+    ASSERT_TRUE(send_keys(program.child, std::string(1, GetParam().output_key)));
+    ASSERT_TRUE(program.shows("Driver list")) << program.output();
+    ASSERT_TRUE(program.shows("Press a corresponding number or ESC to quit\n", seconds(10)));
+    // The driver menu is complete once its closing prompt appears a second time.
+    ASSERT_TRUE(wait_until([&] { return count_of(program.output(), "ESC to quit") == 2; }, seconds(10)));
+    const char key = driver_key(program.output(), GetParam().driver);
+    ASSERT_NE(key, 0) << "no driver " << GetParam().driver << " in\n" << program.output();
+    ASSERT_TRUE(send_keys(program.child, std::string(1, key)));
+    ASSERT_TRUE(program.shows("Playing.")) << program.output();
+
+    const std::string wav = test_temp_path("heard.wav");
+    CHILD rec = pulse.record(wav);
+    // 1.5 s of sound recorded, whatever the server's start-up latency.
+    const size_t wanted = 44 + 66150 * 4;
+    struct stat st;
+    wait_until([&] { return stat(wav.c_str(), &st) == 0 && static_cast<size_t>(st.st_size) > wanted; },
+               seconds(30));
+    stop_child(rec, SIGINT);
+    EXPECT_EQ(stop_child(program.child, SIGTERM), 0) << program.output();
+
+    const auto heard = audible_part(left_channel(wav));
+    std::remove(wav.c_str());
+    std::remove(patch.c_str());
+    ASSERT_GT(heard.size(), 22050u) << "less than half a second of sound reached the sink";
+    EXPECT_NEAR(pitch(heard), 440.0, 440.0 * 0.01);
+    // AMOUNT 0.5 at full scale 32767, give or take the server's rounding.
+    EXPECT_NEAR(peak(heard, 0, heard.size()), 16383, 400);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, LiveSound,
+                         ::testing::Values(Route{"AlsaPulse", '3', "pulse"}, Route{"AlsaDefault", '3', "default"},
+                                           Route{"SoundServer", '2', "[^\n]+"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// --- remote control, heard in the recording ------------------------------------
+
+TEST(LiveRemote, F4LowersTheOscillatorAmountInTheRecording) {
+    const std::string dir = test_temp_path("record_dir");
+    ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
+    const std::string patch = write_patch("a440_loud.ksy", "VCO_TONE;TYPE=1;FREQ=440;AMOUNT=0.8;");
+    PROGRAM program({"--headless", "--record", patch}, dir);
+    ASSERT_TRUE(send_keys(program.child, "41"));  // NoSound, its one driver, in one write
+    ASSERT_TRUE(program.shows("Playing.")) << program.output();
+
+    const int fd = connect_remote();
+    ASSERT_GE(fd, 0);
+    const std::string greeting("Hello to Z_OZOVA remote access!\r\nENTER YOU COMMAND then FINISH to exit\0", 73);
+    EXPECT_EQ(receive_until(fd, kPrompt), greeting + kPrompt);
+    // Hold F4: the oscillator's AMOUNT falls by 0.01 at every order.
+    const std::string hold = "PORTA=8\r\n", release = "PORTA=0\r\n", finish = "FINISH\r\n";
+    ASSERT_EQ(send(fd, hold.data(), hold.size(), 0), static_cast<ssize_t>(hold.size()));
+    EXPECT_EQ(receive_until(fd, kPrompt), std::string("0\r\n\0", 4) + kPrompt);
+    ASSERT_TRUE(wait_until([&] { return count_of(program.output(), "F4 [") >= 30; }, seconds(20)));
+    ASSERT_EQ(send(fd, release.data(), release.size(), 0), static_cast<ssize_t>(release.size()));
+    EXPECT_EQ(receive_until(fd, kPrompt), std::string("0\r\n\0", 4) + kPrompt);
+    ASSERT_EQ(send(fd, finish.data(), finish.size(), 0), static_cast<ssize_t>(finish.size()));
+    EXPECT_EQ(receive_until(fd, std::string("1\r\n\0", 4)), std::string("1\r\n\0", 4));
+    char b;
+    EXPECT_EQ(recv(fd, &b, 1, 0), 0) << "the server closes after FINISH";
+    close(fd);
+    // A few buffers more, so the recording ends on the lowered tone.
+    std::this_thread::sleep_for(milliseconds(400));
+
+    ASSERT_TRUE(send_keys(program.child, "\x1b"));
+    EXPECT_EQ(program.wait_exit(), 0) << program.output();
+    const std::string out = program.output();
+    const size_t steps = count_of(out, "F4 [");
+    EXPECT_NE(out.find("into record.wav"), std::string::npos) << out;
+
+    // The recording starts with the silence before the patch was let in.
+    const auto rec = audible_part(left_channel(dir + "/record.wav"));
+    ASSERT_GT(rec.size(), 44100u / 2);
+    EXPECT_NEAR(peak(rec, 0, 200), 0.8 * 32767, 50) << "the tone as loaded";
+    const double after = (0.8 - 0.01 * steps) * 32767;
+    EXPECT_NEAR(peak(rec, rec.size() - 200, rec.size()), after, 0.02 * 32767) << steps << " orders of F4";
+    EXPECT_NEAR(pitch(std::vector<short>(rec.end() - 4410, rec.end())), 440.0, 10.0);
+    std::system(("rm -rf '" + dir + "'").c_str());
+    std::remove(patch.c_str());
+}
+
+// --- console dialogue ---------------------------------------------------------
+
+struct Dialogue {
+    const char* name;
+    const char* keys;        // typed in one write after the program starts
+    const char* shown;       // must appear in the output
+    const char* not_shown;   // must not appear
+    bool close_input;        // the input ends after the keys
+};
+
+class ConsoleDialogue : public ::testing::TestWithParam<Dialogue> {};
+
+TEST_P(ConsoleDialogue, EndsWithStatusZero) {
+    const Dialogue& d = GetParam();
+    PROGRAM program({"--headless", "KSY/examples/VCO.ksy"});
+    ASSERT_TRUE(program.shows("Output Type")) << program.output();
+    ASSERT_TRUE(send_keys(program.child, d.keys));
+    if (d.close_input) {
+        close(program.child.stdin_fd);
+        program.child.stdin_fd = -1;
+    }
+    EXPECT_EQ(program.wait_exit(), 0) << program.output();
+    EXPECT_NE(program.output().find(d.shown), std::string::npos) << program.output();
+    EXPECT_EQ(program.output().find(d.not_shown), std::string::npos) << program.output();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ConsoleDialogue,
+    ::testing::Values(Dialogue{"EscInOutputMenu", "\x1b", "Output Type", "Driver list", false},
+                      Dialogue{"InvalidOutputKeysIgnored", "50x\x1b", "Output Type", "Driver list", false},
+                      Dialogue{"InvalidDriverKeysIgnored", "409\x1b", "NoSound Driver list\n", "Playing.", false},
+                      Dialogue{"EndOfInputQuits", "4", "No more keys on standard input", "Playing.", true},
+                      Dialogue{"EscAfterStartUp", "41\x1b", "Playing.", "Error!", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConsoleDialogueDrivers, ZeroDriversLeaveOnlyEsc) {
+    // Of the outputs offered, any with no driver on this machine shows that
+    // "1" selects nothing: had it been taken, start-up would have gone on.
+    for (const char out_key : {'1', '2', '3'}) {
+        PROGRAM program({"--headless", "KSY/examples/VCO.ksy"});
+        ASSERT_TRUE(send_keys(program.child, std::string(1, out_key)));
+        ASSERT_TRUE(wait_until([&] { return count_of(program.output(), "ESC to quit") == 2; }, seconds(30)));
+        if (program.output().find("\n1 - ") != std::string::npos) continue;  // this output has drivers
+        ASSERT_TRUE(send_keys(program.child, "1123"));
+        ASSERT_TRUE(send_keys(program.child, "\x1b"));
+        EXPECT_EQ(program.wait_exit(), 0) << program.output();
+        EXPECT_EQ(program.output().find("Error!"), std::string::npos);
+        EXPECT_EQ(program.output().find("Init SDL_Net"), std::string::npos);
+    }
+}
+
+TEST(ConsoleDialogueSignals, SigintInTheMenuAndWhilePlayingEndsWithZero) {
+    {
+        PROGRAM program({"--headless", "KSY/examples/VCO.ksy"});
+        ASSERT_TRUE(program.shows("Output Type"));
+        EXPECT_EQ(stop_child(program.child, SIGINT), 0) << program.output();
+    }
+    {
+        PROGRAM program({"--headless", "KSY/examples/VCO.ksy"});
+        ASSERT_TRUE(send_keys(program.child, "41"));
+        ASSERT_TRUE(program.shows("Playing."));
+        EXPECT_EQ(stop_child(program.child, SIGINT), 0) << program.output();
+        EXPECT_NE(program.output().find("Quitting"), std::string::npos);
+    }
+}
+
+TEST(StartUpFailures, PortTakenEndsWithStatusTwo) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_port = htons(9999);
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a), 0) << "port 9999 is busy";
+    ASSERT_EQ(listen(fd, 1), 0);
+    PROGRAM program({"--headless", "KSY/examples/VCO.ksy"});
+    ASSERT_TRUE(send_keys(program.child, "41"));
+    EXPECT_EQ(program.wait_exit(), 2) << program.output();
+    EXPECT_NE(program.output().find("SDLNet_TCP_Open: "), std::string::npos) << program.output();
+    close(fd);
+}
+
+}  // namespace
