@@ -5,6 +5,8 @@
 
 #include <SDL_net.h>
 
+#include <string>
+
 /// Listening port of the remote control.
 constexpr int REMOTE_PORT = 9999;
 /// Longest command line, bytes; a longer one ends its connection.
@@ -38,9 +40,36 @@ extern int num_step_seq;
 /// Repeat-delay counters of bits 4 ... 7.
 extern int counter_1, counter_2, counter_3, counter_4;
 
+/// Program-start values of all the state above (everything 0).
+void remote_state_reset();
+
 /// 1 when the chunk of n bytes completes a CR LF (also one split across two
 /// chunks, through the connection's demiTrouve flag), else 0.
 int search_enter_in_string(const char* chunk, int n, unsigned char& demiTrouve);
+
+/// The chunks of one command line as they arrive, with no socket: the reader
+/// feeds what it receives, the fuzzer what it makes up.
+struct RemoteLine {
+    enum Status {
+        MORE,      ///< no line end yet
+        COMPLETE,  ///< this chunk completed a CR LF; text is the line
+        TOO_LONG,  ///< the line would pass REMOTE_LINE_MAX bytes; the chunk was dropped
+    };
+    /// Every byte received for the line, CR LF and whatever followed it in the
+    /// same chunk included; never longer than REMOTE_LINE_MAX.
+    std::string text;
+
+    /// Appends a chunk of n bytes (n > 0) and tells whether the line is complete.
+    Status feed(const char* chunk, int n, unsigned char& demiTrouve);
+    /// A zero-terminated copy of text the caller frees with free() (an embedded
+    /// zero byte ends it early, as it would any C text).
+    char* copy() const;
+};
+
+/// Applies one received line: cuts its last two characters (the CR LF), prints
+/// "ORDER:[%s] : " with it, then acts on FINISH and PORTA=n anywhere in it.
+/// Returns the connection result: 1 when it held FINISH, else 0.
+int remote_apply_line(char* line);
 
 /// Receives until a line end; a new zero-terminated text the caller frees with
 /// free(), or null on a receive error, a closed peer, a line longer than
@@ -54,7 +83,8 @@ int traite_client_ordres(void* client);
 /// Applies PORT_A once to gen; 1 when it changed something, else 0.
 int Exec_Remote_Order();
 
-/// Starts accepting clients on listening (one thread per client). 1, or 0 when already running.
+/// Starts accepting clients on listening (one thread per client). 1, or 0 when
+/// already running or listening is null.
 int remote_server_start(TCPsocket listening);
 /// Stops accepting, ends every connection and waits for their threads. The
 /// listening socket stays the caller's.
