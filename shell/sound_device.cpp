@@ -12,10 +12,10 @@
 #include <condition_variable>
 #include <cstdarg>
 #include <cstdint>
-#include <initializer_list>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <new>
 #include <string>
@@ -430,6 +430,16 @@ bool start_pacer(FSOUND_STREAM* st) {
     return true;
 }
 
+/// Notes what the device made of the stream: handy when sound stutters.
+void log_stream(FSOUND_STREAM* st) {
+    const PaStreamInfo* info = Pa_GetStreamInfo(st->pa);
+    if (info == nullptr) return;
+    char text[160];
+    std::snprintf(text, sizeof text, "%d frames per buffer at %.0f Hz, output latency %.1f ms", st->frames,
+                  info->sampleRate, info->outputLatency * 1000.0);
+    log_line("stream started", text);
+}
+
 bool start_device_stream(FSOUND_STREAM* st) {
     const PaStreamParameters params = output_params(state().device, st->frames, st->rate);
     ConsoleToLog quiet;
@@ -437,7 +447,10 @@ bool start_device_stream(FSOUND_STREAM* st) {
                                 paClipOff | paDitherOff, pa_callback, st);
     if (err == paNoError) {
         err = Pa_StartStream(st->pa);
-        if (err == paNoError) return true;
+        if (err == paNoError) {
+            log_stream(st);
+            return true;
+        }
         Pa_CloseStream(st->pa);
     }
     st->pa = nullptr;

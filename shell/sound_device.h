@@ -82,6 +82,7 @@ FSOUND_STREAM* FSOUND_Stream_Create(FSOUND_STREAMCALLBACK callback, int lenbytes
 /// Starts the stream. The channel it plays on, or -1 on failure.
 int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream);
 /// Stops the stream; returns once its callback will not be called again. 1, or 0 for null.
+/// Called from the control thread, never from a stream callback (it waits for that callback).
 int FSOUND_Stream_Stop(FSOUND_STREAM* stream);
 /// Stops and frees the stream. 1, or 0 for null.
 int FSOUND_Stream_Close(FSOUND_STREAM* stream);

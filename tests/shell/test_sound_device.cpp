@@ -141,6 +141,8 @@ struct BadStream {
     bool null_callback;
 };
 
+void PrintTo(const BadStream& b, std::ostream* os) { *os << b.what; }
+
 class SoundDeviceBadStream : public SoundDevice, public ::testing::WithParamInterface<BadStream> {};
 
 TEST_P(SoundDeviceBadStream, IsRefusedAsAnInvalidParameter) {
@@ -179,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
 // the next call must not see and the monitor must see.
 struct Probe {
     int expect_len = 0;
-    int end_on_call = 0;  ///< return 0 on this call (0: never)
+    std::atomic<int> end_on_call{0};  ///< return 0 on this call (0: never)
     std::atomic<int> calls{0};
     std::atomic<int> dirty{0};
     std::atomic<int> wrong_len{0};
