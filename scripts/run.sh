@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # Installs what is missing, makes the optimised build in build/ and runs the
-# program from data/ (its working directory) on the default patch.
-#
-# The live sound output is not built yet: the program renders the default
-# patch (KSY/ZZZ.ksy, or the patch given as argument) for 30 seconds through
-# the same callback the sound card will hear, into build/ZZZ.wav.
+# synthesizer from data/ (its working directory) on the default patch
+# (KSY/ZZZ.ksy), or on the patch and options given as arguments:
+#   bash scripts/run.sh [--headless] [--record] [KSY/brio3.ksy]
+# The console asks for the sound output and its driver; ESC quits. Keys can be
+# piped: printf '31' | bash scripts/run.sh   (ALSA, its first driver).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-bash scripts/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKEL_TESTS=OFF
-cmake --build build -j"$(nproc)"
+# The build steps must not eat keys piped in for the menus.
+bash scripts/setup.sh </dev/null >&2
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DKEL_TESTS=OFF </dev/null >&2
+cmake --build build -j"$(nproc)" </dev/null >&2
 cd data
-"$root/build/z_ozodive" --render "$root/build/ZZZ.wav" --seconds 30 "$@"
-echo "Listen with: aplay $root/build/ZZZ.wav"
+exec "$root/build/z_ozodive" "$@"

@@ -105,7 +105,10 @@ struct PROGRAM {
 };
 
 // The number typed in the driver menu for the driver called name, or 0.
-char driver_key(const std::string& menu, const std::string& name) {
+char driver_key(const std::string& output, const std::string& name) {
+    const size_t at = output.find("Driver list");
+    if (at == std::string::npos) return 0;
+    const std::string menu = output.substr(at);
     std::smatch m;
     const std::regex line("\n([1-9]) - " + name + "\n");
     return std::regex_search(menu, m, line) ? m[1].str()[0] : 0;
