@@ -107,19 +107,28 @@ struct Slot {
     std::atomic<bool> done{true};
 };
 
-Slot slots[REMOTE_MAX_CLIENTS];
-std::thread acceptor;
-std::mutex control;  // start and stop, from any thread
-bool running = false;
+struct Server {
+    Slot slots[REMOTE_MAX_CLIENTS];
+    std::thread acceptor;
+    std::mutex control;  // start and stop, from any thread
+    bool running = false;
+};
+
+/// Never destroyed: the program may exit (kel_exit) with the server running,
+/// and a joinable std::thread destroyed at exit would abort it.
+Server& server() {
+    static Server* s = new Server;
+    return *s;
+}
 
 /// Joins the threads that have finished; their slots are free again.
 void reap() {
-    for (Slot& s : slots)
+    for (Slot& s : server().slots)
         if (s.done && s.thread.joinable()) s.thread.join();
 }
 
 Slot* free_slot() {
-    for (Slot& s : slots)
+    for (Slot& s : server().slots)
         if (s.done && !s.thread.joinable()) return &s;
     return nullptr;
 }
@@ -164,26 +173,28 @@ void accept_loop(TCPsocket listening) {
 }  // namespace
 
 int remote_server_start(TCPsocket listening) {
-    std::lock_guard<std::mutex> hold(control);
-    if (running || !listening) return 0;
+    Server& sv = server();
+    std::lock_guard<std::mutex> hold(sv.control);
+    if (sv.running || !listening) return 0;
     stopping = false;
     try {
-        acceptor = std::thread(accept_loop, listening);
+        sv.acceptor = std::thread(accept_loop, listening);
     } catch (const std::system_error& e) {
         std::fprintf(stderr, "remote: no accept thread: %s\n", e.what());
         return 0;
     }
-    running = true;
+    sv.running = true;
     return 1;
 }
 
 void remote_server_stop() {
-    std::lock_guard<std::mutex> hold(control);
-    if (!running) return;
+    Server& sv = server();
+    std::lock_guard<std::mutex> hold(sv.control);
+    if (!sv.running) return;
     stopping = true;
-    acceptor.join();
-    for (Slot& s : slots)
+    sv.acceptor.join();
+    for (Slot& s : sv.slots)
         if (s.thread.joinable()) s.thread.join();
     stopping = false;
-    running = false;
+    sv.running = false;
 }

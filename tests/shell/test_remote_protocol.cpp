@@ -6,6 +6,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct SplitCase {
     std::vector<std::string> chunks;
     std::vector<int> found;  // search_enter_in_string per chunk
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
 
 class RemoteLineEnd : public ::testing::TestWithParam<SplitCase> {};
 
@@ -87,6 +90,8 @@ struct CommandCase {
     int result;
     int port_a;  // PORT_A was 99 before the line
 };
+
+void PrintTo(const CommandCase& c, std::ostream* os) { *os << c.name; }
 
 class RemoteCommand : public ::testing::TestWithParam<CommandCase> {};
 
@@ -264,6 +269,10 @@ struct CoarseCase {
     int button;   // F3 up, F4 down
     float from, to;
 };
+
+void PrintTo(const CoarseCase& c, std::ostream* os) {
+    *os << (c.button == F3 ? "F3" : "F4") << " on parameter " << c.fct << " from " << c.from;
+}
 
 class RemoteCoarse : public RemoteOrder, public ::testing::WithParamInterface<CoarseCase> {};
 

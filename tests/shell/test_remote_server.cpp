@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <thread>
@@ -120,11 +121,9 @@ protected:
         }
         ASSERT_NE(tcpsock, nullptr);
         ASSERT_EQ(remote_server_start(tcpsock), 1);
-        testing::internal::CaptureStdout();  // the server's trace of each client
     }
     void TearDown() override {
         remote_server_stop();
-        testing::internal::GetCapturedStdout();
         if (tcpsock) SDLNet_TCP_Close(tcpsock);
         tcpsock = nullptr;
         SDLNet_Quit();
@@ -237,6 +236,12 @@ TEST_F(RemoteServer, StopEndsEveryConnectionAndTheServerStartsAgain) {
     auto d = greeted();
     EXPECT_EQ(command(*d, "PORTA=4\r\n"), REPLY_0 + PROMPT);
     EXPECT_EQ(PORT_A, 4);
+}
+
+TEST_F(RemoteServer, ProgramMayExitWithTheServerRunning) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    auto c = greeted();
+    EXPECT_EXIT(std::exit(0), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
