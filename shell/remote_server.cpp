@@ -45,7 +45,11 @@ struct Watch {
     Watch(const Watch&) = delete;
     Watch& operator=(const Watch&) = delete;
     /// 1 ready, 0 nothing within POLL_MS, -1 error.
-    int wait() const { return set ? (SDLNet_CheckSockets(set, POLL_MS) > 0 ? 1 : 0) : -1; }
+    int wait() const {
+        if (!set) return -1;
+        const int n = SDLNet_CheckSockets(set, POLL_MS);
+        return n > 0 ? 1 : n < 0 ? -1 : 0;
+    }
 };
 
 }  // namespace
