@@ -33,13 +33,6 @@ void install_quit_signals() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-// Whatever way the program ends after the device was opened (a set-up
-// failure included), the device is released and the stream stops first.
-void close_sound_at_exit() {
-    CALLBACK_READY = 0;
-    FSOUND_Close();
-}
-
 // Drains the keys typed since the last frame; true when ESC was among them.
 bool escape_typed() {
     for (int k = console_poll_key(); k != GETCH_END; k = console_poll_key())
@@ -94,8 +87,9 @@ bool parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
 }
 
 int run_synthesizer(const APP_OPTIONS& options) {
+    // A set-up failure that ends the program after the device was opened
+    // still stops the stream: the sound layer does it when it is torn down.
     install_quit_signals();
-    std::atexit(close_sound_at_exit);
 
     std::unique_ptr<OUTPUT_RECORDER> recorder;
     if (options.record) {
@@ -110,6 +104,9 @@ int run_synthesizer(const APP_OPTIONS& options) {
     // The patch plays from start-up.
     main_gen = gen;
     CALLBACK_READY = 1;
+    // One pass with the buttons released gives them their first repeat step
+    // (start-up leaves it at 0, where a held button would never move).
+    Exec_Remote_Order();
     remote_server_start(tcpsock);
     std::printf("Playing. ESC quits.\n");
     std::fflush(stdout);

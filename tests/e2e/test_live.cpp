@@ -150,7 +150,13 @@ std::string receive_until(int fd, const std::string& what) {
     return got;
 }
 
-const std::string kPrompt("\r\nCommand>\0", 11);
+// A text as the server sends it: its characters and the terminating zero.
+template <size_t N>
+std::string wire(const char (&text)[N]) {
+    return std::string(text, N);
+}
+
+const std::string kPrompt = wire("\r\nCommand>");
 
 // --- sound through a real server ----------------------------------------------
 
@@ -200,7 +206,7 @@ TEST_P(LiveSound, PatchIsHeardOnTheSoundServer) {
 INSTANTIATE_TEST_SUITE_P(Routes, LiveSound,
                          ::testing::Values(Route{"AlsaPulse", '3', "pulse"}, Route{"AlsaDefault", '3', "default"},
                                            Route{"SoundServer", '2', "[^\n]+"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 // --- remote control, heard in the recording ------------------------------------
 
@@ -214,17 +220,17 @@ TEST(LiveRemote, F4LowersTheOscillatorAmountInTheRecording) {
 
     const int fd = connect_remote();
     ASSERT_GE(fd, 0);
-    const std::string greeting("Hello to Z_OZOVA remote access!\r\nENTER YOU COMMAND then FINISH to exit\0", 73);
+    const std::string greeting = wire("Hello to Z_OZOVA remote access!\r\nENTER YOU COMMAND then FINISH to exit");
     EXPECT_EQ(receive_until(fd, kPrompt), greeting + kPrompt);
     // Hold F4: the oscillator's AMOUNT falls by 0.01 at every order.
     const std::string hold = "PORTA=8\r\n", release = "PORTA=0\r\n", finish = "FINISH\r\n";
     ASSERT_EQ(send(fd, hold.data(), hold.size(), 0), static_cast<ssize_t>(hold.size()));
-    EXPECT_EQ(receive_until(fd, kPrompt), std::string("0\r\n\0", 4) + kPrompt);
+    EXPECT_EQ(receive_until(fd, kPrompt), wire("0\r\n") + kPrompt);
     ASSERT_TRUE(wait_until([&] { return count_of(program.output(), "F4 [") >= 30; }, seconds(20)));
     ASSERT_EQ(send(fd, release.data(), release.size(), 0), static_cast<ssize_t>(release.size()));
-    EXPECT_EQ(receive_until(fd, kPrompt), std::string("0\r\n\0", 4) + kPrompt);
+    EXPECT_EQ(receive_until(fd, kPrompt), wire("0\r\n") + kPrompt);
     ASSERT_EQ(send(fd, finish.data(), finish.size(), 0), static_cast<ssize_t>(finish.size()));
-    EXPECT_EQ(receive_until(fd, std::string("1\r\n\0", 4)), std::string("1\r\n\0", 4));
+    EXPECT_EQ(receive_until(fd, wire("1\r\n")), wire("1\r\n"));
     char b;
     EXPECT_EQ(recv(fd, &b, 1, 0), 0) << "the server closes after FINISH";
     close(fd);
@@ -281,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Dialogue{"InvalidDriverKeysIgnored", "409\x1b", "NoSound Driver list\n", "Playing.", false},
                       Dialogue{"EndOfInputQuits", "4", "No more keys on standard input", "Playing.", true},
                       Dialogue{"EscAfterStartUp", "41\x1b", "Playing.", "Error!", false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST(ConsoleDialogueDrivers, ZeroDriversLeaveOnlyEsc) {
     // Of the outputs offered, any with no driver on this machine shows that
@@ -316,6 +322,8 @@ TEST(ConsoleDialogueSignals, SigintInTheMenuAndWhilePlayingEndsWithZero) {
 
 TEST(StartUpFailures, PortTakenEndsWithStatusTwo) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    const int yes = 1;  // earlier connections may linger in TIME_WAIT
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_port = htons(9999);
