@@ -1,12 +1,8 @@
 // The sound-device layer: set-up errors, the NoSound driver's paced thread,
 // and the ALSA and sound-server kinds against a private PulseAudio server with
 // a null sink, whose monitor parecord records.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,18 +14,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <functional>
-#include <list>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "shell/sound_device.h"
 #include "synth/wav.h"
+#include "tests/pulse_server.h"
 #include "tests/temp_path.h"
-
-extern char** environ;
 
 namespace {
 
@@ -227,46 +220,6 @@ class ScopedEnv {
     std::string old_;
 };
 
-/// Starts a program with our environment and its output to log_path; -1 on failure.
-pid_t spawn(std::vector<std::string> args, const std::string& log_path) {
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = -1;
-    const int err = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    return err == 0 ? pid : -1;
-}
-
-/// Sends sig and waits up to 5 s, then kills. True when it ended of its own accord.
-bool end_process(pid_t pid, int sig) {
-    if (pid <= 0) return true;
-    kill(pid, sig);
-    const bool ended = wait_for([&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, 5.0);
-    if (!ended) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
-    return ended;
-}
-
-bool have(const std::string& program) { return std::system(("command -v " + program + " >/dev/null").c_str()) == 0; }
-
-bool socket_accepts(const std::string& path) {
-    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    path.copy(addr.sun_path, sizeof addr.sun_path - 1);
-    const bool ok = fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-    if (fd >= 0) close(fd);
-    return ok;
-}
-
 TEST_F(SoundDevice, WithoutASoundServerItsKindHasNoDriverAndCannotStart) {
     const ScopedEnv nowhere("PULSE_SERVER", "unix:" + test_temp_path("no-such-server"));
     ASSERT_EQ(FSOUND_SetOutput(FSOUND_OUTPUT_ESD), 1);
@@ -274,28 +227,14 @@ TEST_F(SoundDevice, WithoutASoundServerItsKindHasNoDriverAndCannotStart) {
     expect_error(FSOUND_Init(44100, 32, 0), 0, FMOD_ERR_INIT);
 }
 
-/// A PulseAudio server of our own with one null sink "nul", on a private
-/// socket that this process, and what it starts, is pointed at.
+/// A PulseAudio server of our own with one null sink "nul", which this
+/// process, and what it starts, is pointed at.
 class PulseServer : public SoundDevice {
   protected:
     void SetUp() override {
-        if (!have("pulseaudio")) GTEST_SKIP() << "pulseaudio is not installed";
-        std::filesystem::create_directories(dir_);
-        env_.emplace_back("PULSE_RUNTIME_PATH", dir_);
-        env_.emplace_back("PULSE_STATE_PATH", dir_);
-        env_.emplace_back("PULSE_SERVER", "unix:" + socket_);
-        pid_ = spawn({"pulseaudio", "-n", "--daemonize=no", "--use-pid-file=no", "--exit-idle-time=-1",
-                      "--disallow-exit", "--load=module-null-sink sink_name=nul",
-                      "--load=module-native-protocol-unix socket=" + socket_},
-                     dir_ + "/server.log");
-        ASSERT_GT(pid_, 0);
-        ASSERT_TRUE(wait_for([&] { return socket_accepts(socket_); }, 20.0)) << "no server at " << socket_;
-    }
-    void TearDown() override {
-        SoundDevice::TearDown();
-        end_process(pid_, SIGTERM);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        if (!have_program("pulseaudio")) GTEST_SKIP() << "pulseaudio is not installed";
+        ASSERT_TRUE(server_.running()) << "no PulseAudio server in " << server_.dir();
+        server_.use_in_this_process();
     }
     std::vector<std::string> driver_names() {
         std::vector<std::string> names;
@@ -303,10 +242,7 @@ class PulseServer : public SoundDevice {
         return names;
     }
 
-    std::string dir_ = test_temp_path("pulse");
-    std::string socket_ = dir_ + "/native";
-    std::list<ScopedEnv> env_;
-    pid_t pid_ = -1;
+    PULSE_SERVER server_;
 };
 
 // A 440 Hz sine at half scale on both channels.
@@ -342,15 +278,13 @@ std::vector<std::int16_t> read_left(const std::string& path, WAV_FORMAT* format)
 }
 
 TEST_F(PulseServer, PlaysASineThatTheServerHears) {
-    if (!have("parecord") || !have("pactl")) GTEST_SKIP() << "parecord or pactl is not installed";
-    const std::string wav = dir_ + "/heard.wav";
-    const pid_t recorder = spawn({"parecord", "-d", "nul.monitor", "--file-format=wav", "--format=s16le",
-                                  "--rate=44100", "--channels=2", wav},
-                                 dir_ + "/parecord.log");
-    ASSERT_GT(recorder, 0);
+    if (!have_program("parecord") || !have_program("pactl")) GTEST_SKIP() << "parecord or pactl is not installed";
+    const std::string wav = server_.dir() + "/heard.wav";
+    CHILD recorder = server_.record(wav);
+    ASSERT_GT(recorder.pid, 0);
     const bool recording = wait_for(
         [] { return std::system("pactl list short source-outputs 2>/dev/null | grep -q .") == 0; }, 20.0);
-    if (!recording) end_process(recorder, SIGKILL);
+    if (!recording) stop_child(recorder, SIGKILL);
     ASSERT_TRUE(recording);
 
     // The server is one driver of its own kind, and ALSA lists it with the
@@ -372,7 +306,7 @@ TEST_F(PulseServer, PlaysASineThatTheServerHears) {
     const bool played = wait_for([&] { return sine.frames.load() >= 66150; }, 30.0);
     FSOUND_Stream_Stop(st);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the recorder's own latency
-    EXPECT_TRUE(end_process(recorder, SIGINT));
+    EXPECT_EQ(stop_child(recorder, SIGINT), 0);
     ASSERT_TRUE(played);
     EXPECT_EQ(sine.monitored_bytes.load(), sine.frames.load() * 4);
 
