@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <memory>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,7 @@
 
 #include "synth/wav.h"
 #include "tests/processes.h"
+#include "tests/remote_client.h"
 #include "tests/pulse_server.h"
 #include "tests/temp_path.h"
 
@@ -116,47 +118,17 @@ char driver_key(const std::string& output, const std::string& name) {
 
 // --- remote client -----------------------------------------------------------
 
-int connect_remote() {
-    int fd = -1;
+// A client of the program's remote control, once the program listens.
+std::unique_ptr<remote_test::Client> connect_remote() {
+    std::unique_ptr<remote_test::Client> c;
     wait_until(
         [&] {
-            fd = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in a{};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(9999);
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            if (connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
-            close(fd);
-            fd = -1;
-            return false;
+            c = std::make_unique<remote_test::Client>(9999);
+            return c->connected;
         },
         seconds(20));
-    if (fd >= 0) {
-        timeval tv{10, 0};
-        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    }
-    return fd;
+    return c;
 }
-
-// Reads until the received bytes end with what (or 10 s pass).
-std::string receive_until(int fd, const std::string& what) {
-    std::string got;
-    char buf[4096];
-    while (got.size() < what.size() || got.compare(got.size() - what.size(), what.size(), what) != 0) {
-        const ssize_t n = recv(fd, buf, sizeof buf, 0);
-        if (n <= 0) break;
-        got.append(buf, static_cast<size_t>(n));
-    }
-    return got;
-}
-
-// A text as the server sends it: its characters and the terminating zero.
-template <size_t N>
-std::string wire(const char (&text)[N]) {
-    return std::string(text, N);
-}
-
-const std::string kPrompt = wire("\r\nCommand>");
 
 // --- sound through a real server ----------------------------------------------
 
@@ -218,22 +190,19 @@ TEST(LiveRemote, F4LowersTheOscillatorAmountInTheRecording) {
     ASSERT_TRUE(send_keys(program.child, "41"));  // NoSound, its one driver, in one write
     ASSERT_TRUE(program.shows("Playing.")) << program.output();
 
-    const int fd = connect_remote();
-    ASSERT_GE(fd, 0);
-    const std::string greeting = wire("Hello to Z_OZOVA remote access!\r\nENTER YOU COMMAND then FINISH to exit");
-    EXPECT_EQ(receive_until(fd, kPrompt), greeting + kPrompt);
+    auto client = connect_remote();
+    ASSERT_TRUE(client->connected);
+    using namespace remote_test;
+    EXPECT_EQ(client->read(GREETING.size() + PROMPT.size()), GREETING + PROMPT);
     // Hold F4: the oscillator's AMOUNT falls by 0.01 at every order.
-    const std::string hold = "PORTA=8\r\n", release = "PORTA=0\r\n", finish = "FINISH\r\n";
-    ASSERT_EQ(send(fd, hold.data(), hold.size(), 0), static_cast<ssize_t>(hold.size()));
-    EXPECT_EQ(receive_until(fd, kPrompt), wire("0\r\n") + kPrompt);
+    client->send("PORTA=8\r\n");
+    EXPECT_EQ(client->read(REPLY_0.size() + PROMPT.size()), REPLY_0 + PROMPT);
     ASSERT_TRUE(wait_until([&] { return count_of(program.output(), "F4 [") >= 30; }, seconds(20)));
-    ASSERT_EQ(send(fd, release.data(), release.size(), 0), static_cast<ssize_t>(release.size()));
-    EXPECT_EQ(receive_until(fd, kPrompt), wire("0\r\n") + kPrompt);
-    ASSERT_EQ(send(fd, finish.data(), finish.size(), 0), static_cast<ssize_t>(finish.size()));
-    EXPECT_EQ(receive_until(fd, wire("1\r\n")), wire("1\r\n"));
-    char b;
-    EXPECT_EQ(recv(fd, &b, 1, 0), 0) << "the server closes after FINISH";
-    close(fd);
+    client->send("PORTA=0\r\n");
+    EXPECT_EQ(client->read(REPLY_0.size() + PROMPT.size()), REPLY_0 + PROMPT);
+    client->send("FINISH\r\n");
+    EXPECT_EQ(client->read(REPLY_1.size()), REPLY_1);
+    EXPECT_TRUE(client->ended()) << "the server closes after FINISH";
     // A few buffers more, so the recording ends on the lowered tone.
     std::this_thread::sleep_for(milliseconds(400));
 
