@@ -21,6 +21,8 @@ const char TOO_MANY[] = "Too many clients\r\n";
 
 /// How long a wait on a socket lasts before the stop flag is looked at, ms.
 constexpr Uint32 POLL_MS = 100;
+/// How long stopping the server waits for its connections to end.
+constexpr auto STOP_PATIENCE = std::chrono::seconds(2);
 /// Largest piece taken from the socket at once, bytes.
 constexpr int RECV_CHUNK = 65536;
 
@@ -197,8 +199,21 @@ void remote_server_stop() {
     if (!sv.running) return;
     stopping = true;
     sv.acceptor.join();
-    for (Slot& s : sv.slots)
-        if (s.thread.joinable()) s.thread.join();
+    // Every connection notices the flag within a slice, except one stuck in a
+    // send to a client that never reads: that thread is left to end with the
+    // process rather than hold the program open. Its slot stays taken until then.
+    const auto deadline = std::chrono::steady_clock::now() + STOP_PATIENCE;
+    for (Slot& s : sv.slots) {
+        if (!s.thread.joinable()) continue;
+        while (!s.done && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (s.done) {
+            s.thread.join();
+        } else {
+            std::fprintf(stderr, "remote: a client that does not read is left behind\n");
+            s.thread.detach();
+        }
+    }
     stopping = false;
     sv.running = false;
 }
