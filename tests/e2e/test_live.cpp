@@ -38,6 +38,15 @@ std::string write_patch(const std::string& name, const std::string& vco_line) {
     return path;
 }
 
+// Removes the files and folders it was given when the test ends, however it ends.
+struct SCRATCH {
+    std::vector<std::string> paths;
+    ~SCRATCH() {
+        for (const auto& p : paths)
+            if (std::system(("rm -rf '" + p + "'").c_str()) != 0) continue;
+    }
+};
+
 // Left channel of a 16-bit stereo WAV file.
 std::vector<short> left_channel(const std::string& path) {
     std::vector<short> left;
@@ -167,6 +176,8 @@ TEST_P(LiveSound, PatchIsHeardOnTheSoundServer) {
     PULSE_SERVER pulse;
     if (!pulse.running()) GTEST_SKIP() << "no PulseAudio server could be started here";
     const std::string patch = write_patch("a440.ksy", "VCO_TONE;TYPE=1;FREQ=440;AMOUNT=0.5;");
+    const std::string wav = test_temp_path("heard.wav");
+    SCRATCH scratch{{patch, wav}};
     PROGRAM program({"--headless", patch}, KEL_DATA_DIR, pulse.environment());
 
     ASSERT_TRUE(send_keys(program.child, std::string(1, GetParam().output_key)));
@@ -179,7 +190,6 @@ TEST_P(LiveSound, PatchIsHeardOnTheSoundServer) {
     ASSERT_TRUE(send_keys(program.child, std::string(1, key)));
     ASSERT_TRUE(program.shows("Playing.")) << program.output();
 
-    const std::string wav = test_temp_path("heard.wav");
     CHILD rec = pulse.record(wav);
     // Seconds of sound recorded so far, whatever the server's latency.
     const auto recorded_beyond = [&](double secs) {
@@ -197,8 +207,6 @@ TEST_P(LiveSound, PatchIsHeardOnTheSoundServer) {
     EXPECT_EQ(stop_child(program.child, SIGTERM), 0) << program.output();
 
     const auto heard = audible_part(left_channel(wav));
-    std::remove(wav.c_str());
-    std::remove(patch.c_str());
     ASSERT_GT(heard.size(), 44100u) << "less than a second of sound reached the sink";
     EXPECT_NEAR(pitch(heard), 440.0, 440.0 * 0.01);
     // AMOUNT 0.5 at full scale 32767, give or take the server's rounding; at
@@ -219,6 +227,7 @@ TEST(LiveRemote, F4LowersTheOscillatorAmountInTheRecording) {
     const std::string dir = test_temp_path("record_dir");
     ASSERT_EQ(std::system(("mkdir -p '" + dir + "'").c_str()), 0);
     const std::string patch = write_patch("a440_loud.ksy", "VCO_TONE;TYPE=1;FREQ=440;AMOUNT=0.8;");
+    SCRATCH scratch{{dir, patch}};
     PROGRAM program({"--headless", "--record", patch}, dir);
     ASSERT_TRUE(send_keys(program.child, "41"));  // NoSound, its one driver, in one write
     ASSERT_TRUE(program.shows("Playing.")) << program.output();
@@ -240,8 +249,6 @@ TEST(LiveRemote, F4LowersTheOscillatorAmountInTheRecording) {
     const double after = (0.8 - 0.01 * steps) * 32767;
     EXPECT_NEAR(peak(rec, rec.size() - 200, rec.size()), after, 0.02 * 32767) << steps << " orders of F4";
     EXPECT_NEAR(pitch(std::vector<short>(rec.end() - 4410, rec.end())), 440.0, 10.0);
-    std::system(("rm -rf '" + dir + "'").c_str());
-    std::remove(patch.c_str());
 }
 
 // --- console dialogue ---------------------------------------------------------
