@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/data_folder.h"
 #include "shell/audio.h"
 #include "shell/globals.h"
 #include "shell/recorder.h"
@@ -18,17 +19,6 @@
 #include "synth/notes.h"
 
 namespace {
-
-// Patches name their samples relative to data/.
-void enter_data_folder() {
-    if (std::FILE* f = std::fopen("KSY/ZZZ.ksy", "r")) {
-        std::fclose(f);
-        return;
-    }
-    std::string here = __FILE__;
-    here = here.substr(0, here.rfind('/'));
-    if (chdir((here + "/../data").c_str()) != 0) std::perror("data folder");
-}
 
 std::unique_ptr<GENERATOR> load(const char* path) {
     enter_data_folder();

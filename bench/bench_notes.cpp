@@ -7,24 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "bench/data_folder.h"
 #include "synth/mixer.h"
 #include "synth/notes.h"
 #include "synth/sampler.h"
 #include "synth/sequencer.h"
 
 namespace {
-
-// Samplers load "Sounds/phaser.wav" from the working directory, data/: when the
-// benchmark is started elsewhere, move to the data folder next to this source.
-void enter_data_folder() {
-    if (std::FILE* f = std::fopen("Sounds/phaser.wav", "rb")) {
-        std::fclose(f);
-        return;
-    }
-    std::string here = __FILE__;
-    here = here.substr(0, here.rfind('/'));
-    if (chdir((here + "/../data").c_str()) != 0) std::perror("data folder");
-}
 
 void BM_Sequencer(benchmark::State& state) {
     fill_NOTE2FREQ();

@@ -19,14 +19,6 @@ namespace {
 
 void separator() { std::printf("---------------------------------------------------------\n"); }
 
-void reset_remote_state() {
-    PORT_A = 0;
-    nr_vco_selected = 0;
-    nr_vca_selected = 0;
-    toggle_BUTTON_1 = toggle_BUTTON_2 = toggle_BUTTON_3 = toggle_BUTTON_4 = 0;
-    toggle_BUTTON_1_time = toggle_BUTTON_2_time = toggle_BUTTON_3_time = toggle_BUTTON_4_time = 0.0f;
-}
-
 // A key of a menu: the menus end the program on ESC, and also when no key can
 // ever come (the input ended, or waiting on it keeps failing), rather than
 // waiting for ever.
@@ -132,7 +124,7 @@ int init_sound() {
 }
 
 int init_Z_OZODIVE(int argc, char** argv) {
-    reset_remote_state();
+    remote_state_reset();
 
     std::printf("Generating Note Tabs\n");
     fill_NOTE2FREQ();
