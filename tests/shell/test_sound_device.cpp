@@ -30,12 +30,7 @@ using Clock = std::chrono::steady_clock;
 constexpr unsigned MODE = 0x1000150;  // 16-bit, stereo, signed, non-blocking
 
 bool wait_for(const std::function<bool()>& done, double seconds) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    while (!done()) {
-        if (Clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+    return wait_until(done, std::chrono::milliseconds(static_cast<long>(seconds * 1000)));
 }
 
 /// Every test leaves the layer closed and without a monitor.
