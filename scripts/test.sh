@@ -8,6 +8,7 @@ cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKEL_SANITIZE=ON -DK
 cmake --build build-test -j"$(nproc)"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$(pwd)/tests/lsan.supp:print_suppressions=0
 ctest --test-dir build-test --output-on-failure -j"$(nproc)"
 # Every parser of untrusted input, fuzzed for a few seconds over its seed corpus.
 bash scripts/fuzz.sh
