@@ -1,0 +1,47 @@
+// Text through OpenGL: one TrueType font at one pixel size becomes 128 textures
+// and 128 display lists, one per character code 0..127, and formatted text is
+// printed by calling the lists of its characters.
+#pragma once
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+namespace freetype {
+
+/// Characters that have a display list: codes 0 .. FONT_CHARACTERS - 1.
+constexpr int FONT_CHARACTERS = 128;
+
+/// One font rendered at one size. Copies share the textures and lists; clean()
+/// of one copy releases them for all.
+struct font_data {
+    float height = 0.0f;                  ///< nominal height, pixels
+    unsigned* char_textures = nullptr;    ///< 128 GL texture names, one per character; null when not rendered
+    unsigned first_list = 0;              ///< display list of character c is first_list + c; 0 when not rendered
+
+    /// Renders the font file at height pixels. FreeType failures throw
+    /// std::runtime_error. Without a GL context the file is still opened and
+    /// sized (so a bad file is reported) but nothing drawable is made.
+    void init(const char* fname, unsigned int h);
+    /// Releases the lists and textures (GL deletes only while a context exists).
+    void clean();
+};
+
+/// Renders character ch of face into texture tex_base[ch] and compiles display
+/// list list_base + ch, which draws it and moves right by its advance.
+void make_dlist(FT_Face face, unsigned char ch, unsigned list_base, unsigned* tex_base);
+
+/// Smallest power of two >= a; 1 for a <= 1.
+int next_p2(int a);
+
+/// Saves the projection and sets one in window pixels, y up from the bottom of the viewport.
+void pushScreenCoordinateMatrix();
+/// Restores the projection saved by pushScreenCoordinateMatrix.
+void pop_projection_matrix();
+
+/// Prints printf-style text with its first line's baseline at window pixel (x, y),
+/// in the current GL colour; each '\n' starts a line height / 0.63 pixels lower.
+/// Characters 128..255 show as '?'. A font that was never rendered draws nothing.
+void print(const font_data& ft_font, float x, float y, const char* fmt, ...)
+    __attribute__((format(printf, 4, 5)));
+
+}  // namespace freetype
