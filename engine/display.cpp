@@ -26,6 +26,7 @@ KBIBLIO* bibliotheque_graphique = nullptr;
 
 namespace {
 bool context_ready = false;
+int opened_width = 1024, opened_height = 768;
 
 // The context goes with the process at exit: objects destroyed after this (the
 // font table) must not call GL any more. SDL is not shut down here: a window
@@ -47,6 +48,9 @@ SDL_Surface* drawing_surface() {
 }  // namespace
 
 bool gl_context_ready() { return context_ready; }
+int window_width() { return opened_width; }
+int window_height() { return opened_height; }
+int text_baseline_row() { return opened_height - 21; }
 void set_gl_context_ready(bool ready) { context_ready = ready; }
 
 int KEL_ENGINE_Init(int, int, const char* caption, const char* kim) {
@@ -91,6 +95,8 @@ int initGL(int width, int height, const char*, const char* kim) {
         std::atexit(close_display);
     }
     context_ready = true;
+    opened_width = width;
+    opened_height = height;
     resizeWindow(width, height, 0);
     glShadeModel(GL_SMOOTH);
     glClearColor(0, 0, 0, 0);

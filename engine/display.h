@@ -28,5 +28,14 @@ void PerspectiveMode();
 /// reversed. Empty when the directory cannot be read. The caller owns the
 /// vector and its strings (delete[] each, then delete the vector).
 std::vector<char*>* get_file_list(const char* directory, const char* extension);
+/// Size of the window initGL opened, pixels; 1024 x 768 until then. The
+/// drawing rules written for a 1024 x 768 window follow it.
+int window_width();
+int window_height();
+/// Labels give their y in window rows from the top; the text projection counts
+/// rows from the bottom: row y is drawn at text_baseline_row() - y (747 in a
+/// 768-pixel window).
+int text_baseline_row();
+
 /// Frees a list made by get_file_list.
 void free_file_list(std::vector<char*>* list);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "engine/display.h"
 #include "engine/font_engine.h"
 #include "engine/freetype.h"
 #include "engine/globals.h"
@@ -160,7 +161,7 @@ void draw_caption(const char* caption, float x, float y, bool screen_coords, int
     copy_name(text, caption);
     for (char* p = text; *p != '\0'; p++)
         if (*p == '_') *p = ' ';
-    const float ty = screen_coords ? 747 - y : y;
+    const float ty = screen_coords ? text_baseline_row() - y : y;
     freetype::print(FONTS.get_Font(font_nr, size), x, ty, "%s", text);
     glColor3d(1, 1, 1);
 }

@@ -21,7 +21,8 @@ void FillRect(int x, int y, int width, int height, int colour);
 int draw_fil(void* surface, int x0, int y0, int x1, int y1, int colour);
 
 /// Caption text as labels show it: in colour 0x00RRGGBB, '_' shown as a space,
-/// at x and, with screen_coords, at window row 747 - y (the text projection
-/// counts rows from the bottom of a 768-pixel window); font from FONTS.
+/// at x and, with screen_coords, at text row text_baseline_row() - y (747 - y
+/// in a 768-pixel window: the text projection counts rows from the bottom);
+/// font from FONTS.
 void draw_caption(const char* caption, float x, float y, bool screen_coords, int font_nr, int size,
                   unsigned colour);
