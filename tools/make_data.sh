@@ -12,3 +12,4 @@ g++ -std=c++17 -O2 -Wall -Wextra -pthread -I"$root" tools/make_data.cpp synth/*.
 mkdir -p data/Sounds data/PARTITIONS
 cd data
 "$out/make_data"
+"$root/tools/make_gui.sh"
