@@ -1,5 +1,5 @@
-// The picture sets of the interface and the image-library index that lists
-// them (data/Kel_Engine/GUI.KIM).
+// The picture sets of the interface, the image-library index that lists
+// them (data/Kel_Engine/GUI.KIM) and the panel resource files that use them.
 #pragma once
 
 #include <map>
@@ -49,6 +49,8 @@ void draw_widgets(Library& lib);  ///< knobs, buttons, lamps, digits, displays, 
 void draw_faces(Library& lib);    ///< panel faces and backs from the layout table
 Layer panel_face(const layout::Panel& p);
 bool draw_splash(const std::string& path);
+/// The panels' front resource files (RC/*.RC, FOND_GLOBAL.RC) from the layout table.
+bool write_rc_files();
 /// Each panel as the engine would show it, written to dir (for checking by eye).
 void write_previews(const Library& lib, const std::string& dir);
 

@@ -1,5 +1,6 @@
 // Draws every picture of the interface and writes the files that list
-// them: data/Kel_Engine/*.png, SnapShot.jpg, GUI.KIM and FONTS.LST.
+// them: data/Kel_Engine/*.png, SnapShot.jpg, GUI.KIM and FONTS.LST, and the
+// panels' front resource files data/RC/*.RC and data/FOND_GLOBAL.RC.
 // Run from data/ (tools/make_gui.sh does); all paths are relative to it.
 #include <cstdio>
 #include <fstream>
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
     gui::draw_faces(lib);
     if (argc == 3 && std::string(argv[1]) == "--preview") gui::write_previews(lib, argv[2]);
     bool ok = lib.ok() && lib.write_kim("Kel_Engine/GUI.KIM") && write_fonts("Kel_Engine/FONTS.LST") &&
-              gui::draw_splash("Kel_Engine/SnapShot.jpg");
+              gui::draw_splash("Kel_Engine/SnapShot.jpg") && gui::write_rc_files();
     gui::release_fonts();
     std::printf("%d images in Kel_Engine/GUI.KIM\n", lib.image_count());
     if (!ok) std::fprintf(stderr, "make_gui: could not write every file\n");

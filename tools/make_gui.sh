@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Redraws the interface pictures (data/Kel_Engine/: PNG pictures and masks,
 # the splash SnapShot.jpg, the image library GUI.KIM, the font list
-# FONTS.LST) with tools/make_gui.cpp. The results are kept in the
+# FONTS.LST) and the panels' front resource files (data/RC/*.RC,
+# data/FOND_GLOBAL.RC) with tools/make_gui.cpp. The results are kept in the
 # repository; run this only to change them. "make_gui.sh --preview DIR"
 # also writes each panel as the engine shows it into DIR, to check by eye.
 #
@@ -12,9 +13,9 @@ root=$(pwd)
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 g++ -std=c++17 -O2 -Wall -Wextra -I"$root" $(pkg-config --cflags freetype2 libpng) \
-    tools/make_gui.cpp tools/gui_raster.cpp tools/gui_widgets.cpp tools/gui_faces.cpp tools/gui_preview.cpp \
+    tools/make_gui.cpp tools/gui_raster.cpp tools/gui_widgets.cpp tools/gui_faces.cpp tools/gui_preview.cpp tools/gui_rc.cpp \
     -o "$out/make_gui" $(pkg-config --libs freetype2 libpng) -ljpeg
 rm -rf data/Kel_Engine
-mkdir -p data/Kel_Engine
+mkdir -p data/Kel_Engine data/RC
 cd data
 "$out/make_gui" "$@"
