@@ -167,6 +167,10 @@ int KBIBLIO::add_image(const char* name, SDL_Surface* surface, int w, int h) {
         }
         i = image_count++;
         copy_name(names[i], name);
+    } else if (images[i] != nullptr && images[i] != surface) {
+        // The library owns its pictures: the replaced one has no other holder
+        // (sprites look pictures up by name each time).
+        SDL_FreeSurface(images[i]);
     }
     images[i] = surface;
     widths[i] = w;

@@ -37,7 +37,7 @@ public:
     /// The surface of the image called name, or null.
     SDL_Surface* get_image(const char* name) const;
     /// Stores surface under name, or replaces the picture of an existing name
-    /// (same index, the old surface is not freed), and uploads it when a GL
+    /// (same index; the old surface is freed), and uploads it when a GL
     /// context exists. Returns 1, or 0 when the library is full.
     int add_image(const char* name, SDL_Surface* surface, int w, int h);
     /// Loads a picture file under name. Returns image_count when stored or when

@@ -1,6 +1,8 @@
 #include "engine/objet.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
 
@@ -391,6 +393,16 @@ int OBJET::Draw_Scene_into_buffer(SDL_Surface* surface) {
     if (own_surface == nullptr || surface == nullptr) return -1;
     SDL_Rect at{(Sint16)(int)x, (Sint16)(int)y, 0, 0};
     return SDL_UpperBlit(own_surface, nullptr, surface, &at);
+}
+
+void destroy_panel(OBJET* panel) {
+    if (panel == nullptr) return;
+    std::vector<SPRITE*> all;
+    for (auto* list : {&panel->elements, &panel->alt_elements, &panel->extra_elements})
+        for (SPRITE* s : *list)
+            if (std::find(all.begin(), all.end(), s) == all.end()) all.push_back(s);
+    for (SPRITE* s : all) delete s;
+    delete panel;
 }
 
 // ------------------------------------------------------------ the patch area

@@ -74,6 +74,10 @@ private:
     const char* own_name(const SPRITE* s) const;
 };
 
+/// Deletes a panel together with the elements of its three lists (each once),
+/// for the owner that made both.
+void destroy_panel(OBJET* panel);
+
 /// Draws every panel whose box meets the view (origin ox, oy), shadows first
 /// when asked (running each panel's evolue), last panel first. Returns 1.
 int draw_all_modules(int, int, std::vector<OBJET*>& panels, int ox, int oy, int, int background, int shadows);

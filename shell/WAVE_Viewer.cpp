@@ -1,9 +1,12 @@
 // The program's entry.
 //
-//   z_ozodive [--headless] [--record] [PATCH]
-//       plays PATCH (default KSY/ZZZ.ksy) live: the console asks for the sound
-//       output and driver, the remote control listens on port 9999, ESC quits.
-//       --record also writes what was played to record.wav at exit.
+//   z_ozodive [--headless] [--record] [--size WxH] [--output KIND] [--driver N]
+//             [--sound-window] [PATCH]
+//       plays PATCH (default KSY/ZZZ.ksy) live in a window (1024 x 768, or
+//       --size): the console asks for the sound output and driver unless
+//       --output and --driver name them, the remote control listens on port
+//       9999, Escape quits. --headless plays without a window. --record also
+//       writes what was played to record.wav at exit.
 //   z_ozodive --render OUT.wav --seconds S [PATCH]
 //       plays PATCH through the render callback into a WAV file, much faster
 //       than real time, without a sound device.
@@ -24,11 +27,13 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--scope") == 0) return run_scope();
     }
     APP_OPTIONS options;
-    if (!parse_app_options(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: z_ozodive [--headless] [--record] [PATCH]\n"
-                             "       z_ozodive --render OUT.wav --seconds S [PATCH]\n"
-                             "       z_ozodive --scope\n");
-        return 1;
+    if (const int status = parse_app_options(argc, argv, &options)) {
+        std::fprintf(stderr,
+                     "usage: z_ozodive [--headless] [--record] [--size WxH] [--output oss|daemon|alsa|none]\n"
+                     "                 [--driver N] [--sound-window] [PATCH]\n"
+                     "       z_ozodive --render OUT.wav --seconds S [PATCH]\n"
+                     "       z_ozodive --scope\n");
+        return status;
     }
     return run_synthesizer(options);
 }

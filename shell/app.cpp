@@ -17,6 +17,7 @@
 #include "shell/sound_device.h"
 #include "shell/startup.h"
 #include "shell/wav_save.h"
+#include "shell/window.h"
 #include "synth/generator.h"
 
 namespace {
@@ -40,14 +41,21 @@ bool escape_typed() {
     return false;
 }
 
+// What every frame does besides drawing: remote orders, console keys, the
+// recorder. False when the user asked to quit.
+bool frame_chores(OUTPUT_RECORDER* recorder) {
+    if (console_quit_requested) return false;
+    Exec_Remote_Order();
+    if (escape_typed()) return false;
+    if (recorder != nullptr) recorder->drain();
+    return true;
+}
+
 void wait_for_quit(OUTPUT_RECORDER* recorder) {
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
-    while (!console_quit_requested) {
-        Exec_Remote_Order();
-        if (escape_typed()) break;
-        if (recorder != nullptr) recorder->drain();
+    while (frame_chores(recorder)) {
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;  // after a stall, go on from now rather than race
@@ -66,24 +74,79 @@ void save_recording(OUTPUT_RECORDER* recorder) {
 
 }  // namespace
 
-bool parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
+namespace {
+// "oss", "daemon", "alsa" or "none" as the output menu's kinds; -1 otherwise.
+int output_kind(const char* name) {
+    static const struct { const char* name; int kind; } kinds[] = {
+        {"oss", FSOUND_OUTPUT_OSS}, {"daemon", FSOUND_OUTPUT_ESD}, {"alsa", FSOUND_OUTPUT_ALSA},
+        {"none", FSOUND_OUTPUT_NOSOUND}};
+    for (const auto& k : kinds)
+        if (std::strcmp(name, k.name) == 0) return k.kind;
+    return -1;
+}
+
+// A whole positive number up to limit; -1 otherwise.
+int whole_number(const char* text, int limit) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0' || v < 1 || v > limit) return -1;
+    return (int)v;
+}
+}  // namespace
+
+int parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
     for (int i = 1; i < argc; i++) {
         const char* a = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        const bool takes_value = std::strcmp(a, "--size") == 0 || std::strcmp(a, "--output") == 0 ||
+                                 std::strcmp(a, "--driver") == 0;
+        if (takes_value && value == nullptr) {
+            std::fprintf(stderr, "%s needs a value\n", a);
+            return 2;
+        }
         if (std::strcmp(a, "--headless") == 0) {
             options->headless = true;
         } else if (std::strcmp(a, "--record") == 0) {
             options->record = true;
+        } else if (std::strcmp(a, "--sound-window") == 0) {
+            options->sound.window = true;
+        } else if (std::strcmp(a, "--size") == 0) {
+            int w = 0, h = 0;
+            char rest = 0;
+            if (std::sscanf(value, "%dx%d%c", &w, &h, &rest) != 2 || w < 320 || h < 240 || w > 6000 || h > 6000) {
+                std::fprintf(stderr, "--size takes WIDTHxHEIGHT, from 320x240 to 6000x6000 (e.g. 1280x960), not [%s]\n",
+                             value);
+                return 2;
+            }
+            options->width = w;
+            options->height = h;
+            i++;
+        } else if (std::strcmp(a, "--output") == 0) {
+            options->sound.output = output_kind(value);
+            if (options->sound.output < 0) {
+                std::fprintf(stderr, "--output takes oss, daemon, alsa or none, not [%s]\n", value);
+                return 2;
+            }
+            i++;
+        } else if (std::strcmp(a, "--driver") == 0) {
+            options->sound.driver = whole_number(value, 99);
+            if (options->sound.driver < 0) {
+                std::fprintf(stderr, "--driver takes a driver number from 1, as the driver menu lists them, not [%s]\n",
+                             value);
+                return 2;
+            }
+            i++;
         } else if (a[0] == '-' && a[1] != '\0') {
             std::fprintf(stderr, "Unknown option [%s]\n", a);
-            return false;
+            return 1;
         } else if (options->patch != nullptr) {
             std::fprintf(stderr, "Only one patch can be played: [%s] and [%s]\n", options->patch, a);
-            return false;
+            return 1;
         } else {
             options->patch = a;
         }
     }
-    return true;
+    return 0;
 }
 
 int run_synthesizer(const APP_OPTIONS& options) {
@@ -97,6 +160,9 @@ int run_synthesizer(const APP_OPTIONS& options) {
         sound_set_monitor(OUTPUT_RECORDER::monitor, recorder.get());
     }
 
+    // Without a display the window cannot open: say so before any question is asked.
+    if (!options.headless) require_display();
+    set_sound_choice(options.sound);
     char program[] = "z_ozodive";
     char* args[3] = {program, const_cast<char*>(options.patch), nullptr};
     init_Z_OZODIVE(options.patch != nullptr ? 2 : 1, args);
@@ -108,10 +174,17 @@ int run_synthesizer(const APP_OPTIONS& options) {
     // (start-up leaves it at 0, where a held button would never move).
     Exec_Remote_Order();
     remote_server_start(tcpsock);
-    std::printf("Playing. ESC quits.\n");
-    std::fflush(stdout);
-
-    wait_for_quit(recorder.get());
+    if (options.headless) {
+        std::printf("Playing. ESC quits.\n");
+        std::fflush(stdout);
+        wait_for_quit(recorder.get());
+    } else {
+        WINDOW_SETUP window;
+        window.width = options.width;
+        window.height = options.height;
+        window.patch = options.patch != nullptr ? options.patch : "KSY/ZZZ.ksy";
+        run_window(window, [&] { return frame_chores(recorder.get()); });
+    }
 
     std::printf("Quitting\n");
     CALLBACK_READY = 0;

@@ -2,21 +2,29 @@
 // remote control and the console until ESC, SIGINT or SIGTERM.
 #pragma once
 
-/// What the command line asks for: z_ozodive [--headless] [--record] [PATCH].
+#include "shell/startup.h"
+
+/// What the command line asks for:
+/// z_ozodive [--headless] [--record] [--size WxH] [--output KIND] [--driver N] [--sound-window] [PATCH].
 struct APP_OPTIONS {
-    bool headless = false;        ///< no window (the only mode until the panels exist)
+    bool headless = false;        ///< console only, no window
     bool record = false;          ///< capture the output and write "record.wav" at exit
+    int width = 1024;             ///< window size, pixels
+    int height = 768;
+    SOUND_CHOICE sound;           ///< output and driver chosen without the menus
     const char* patch = nullptr;  ///< patch file; null for "KSY/ZZZ.ksy"
 };
 
-/// Reads the options after argv[0]. False, after a usage message, on an
-/// unknown option or a second patch name.
-bool parse_app_options(int argc, char** argv, APP_OPTIONS* options);
+/// Reads the options after argv[0]. Returns 0 when they are good; otherwise,
+/// after a message, the exit status: 1 for an unknown option or a second
+/// patch name, 2 for a value that is not one of those an option takes.
+int parse_app_options(int argc, char** argv, APP_OPTIONS* options);
 
-/// Starts the synthesizer and plays the patch until the user quits (ESC typed
-/// on standard input, SIGINT or SIGTERM). Returns the exit status, 0; set-up
-/// failures end the program with their own status on the way.
+/// Starts the synthesizer and plays the patch until the user quits (Escape or
+/// the close button in the window, ESC typed on standard input, SIGINT or
+/// SIGTERM). Returns the exit status, 0; set-up failures end the program with
+/// their own status on the way (1 when no window can be opened).
 int run_synthesizer(const APP_OPTIONS& options);
 
-/// Main-loop rate: remote orders are applied this many times a second.
+/// Main-loop rate: frames drawn and remote orders applied this many times a second.
 constexpr int MAIN_LOOP_HZ = 60;

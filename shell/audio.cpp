@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "shell/globals.h"
-#include "shell/startup.h"
+#include "shell/sound_errors.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 

@@ -11,11 +11,14 @@
 #include "shell/globals.h"
 #include "shell/remote.h"
 #include "shell/sound_device.h"
+#include "shell/sound_window.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 #include "synth/notes.h"
 
 namespace {
+
+SOUND_CHOICE sound_choice;
 
 void separator() { std::printf("---------------------------------------------------------\n"); }
 
@@ -69,31 +72,22 @@ void choose_output() {
 
 }  // namespace
 
-const char* FMOD_ErrorString(int code) {
-    static const char* const texts[] = {
-        "No errors",
-        "Cannot call this command after FSOUND_Init.  Call FSOUND_Close first.",
-        "This command failed because FSOUND_Init was not called",
-        "Error initializing output device.",
-        "The output device is already in use and cannot be reused.",
-        "Playing the sound failed.",
-        "Soundcard does not support the features needed for this soundsystem (16bit stereo output)",
-        "Error setting cooperative level for hardware.",
-        "Error creating hardware sound buffer.",
-        "File not found",
-        "Unknown file format",
-        "Error loading file",
-        "Not enough memory ",
-        "The version number of this file format is not supported",
-        "An invalid parameter was passed to this function",
-        "Tried to use an EAX command on a non EAX enabled channel or output.",
-        "Failed to allocate a new channel",
-        "Recording not supported on this device",
-        "Required Mediaplayer codec is not installed",
-    };
-    if (code < 0 || code >= static_cast<int>(sizeof texts / sizeof texts[0])) return "Unknown error";
-    return texts[code];
+void set_sound_choice(const SOUND_CHOICE& choice) { sound_choice = choice; }
+
+namespace {
+// The driver the command line chose, from 1, checked against the list.
+int chosen_driver(int drivers) {
+    const int driver = sound_choice.driver > 0 ? sound_choice.driver : 1;
+    if (driver <= drivers) return driver - 1;
+    if (drivers == 0)
+        std::fprintf(stderr, "%s has no driver here: choose another --output (oss, daemon, alsa or none)\n",
+                     output_name(FSOUND_GetOutput()));
+    else
+        std::fprintf(stderr, "No driver %d for %s: --driver takes 1 to %d\n", driver,
+                     output_name(FSOUND_GetOutput()), drivers);
+    kel_exit(2);
 }
+}  // namespace
 
 int init_sound() {
     if (FSOUND_GetVersion() < REQUIRED_SOUND_VERSION) {
@@ -101,7 +95,8 @@ int init_sound() {
                     static_cast<double>(REQUIRED_SOUND_VERSION));
         return 0;
     }
-    choose_output();
+    if (sound_choice.output >= 0) FSOUND_SetOutput(sound_choice.output);
+    else choose_output();
 
     separator();
     std::printf("%s Driver list\n", output_name(FSOUND_GetOutput()));
@@ -113,9 +108,13 @@ int init_sound() {
     std::fflush(stdout);
 
     int choice;
-    do {
-        choice = menu_key() - '1';
-    } while (choice < 0 || choice >= drivers);
+    if (sound_choice.output >= 0 || sound_choice.driver > 0) {
+        choice = chosen_driver(drivers);
+    } else {
+        do {
+            choice = menu_key() - '1';
+        } while (choice < 0 || choice >= drivers);
+    }
     FSOUND_SetDriver(choice);
     if (FSOUND_Init(Frequency, 32, 0)) return 1;
     std::printf("Error!\n");
@@ -138,7 +137,8 @@ int init_Z_OZODIVE(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    init_sound();
+    if (sound_choice.window) init_sound_GRFX();
+    else init_sound();
 
     std::printf("\tInit SDL_Net for the remote control on port 9999\n");
     std::fflush(stdout);

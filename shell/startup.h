@@ -2,6 +2,8 @@
 // that picks the sound output and driver, the remote-control socket, the stream.
 #pragma once
 
+#include "shell/sound_errors.h"
+
 /// Oldest sound-layer version the program runs with.
 constexpr float REQUIRED_SOUND_VERSION = 3.74f;
 
@@ -11,13 +13,22 @@ constexpr float REQUIRED_SOUND_VERSION = 3.74f;
 /// or 2 (port 9999 taken) on failure.
 int init_Z_OZODIVE(int argc, char** argv);
 
+/// A sound set-up chosen before start-up, from the command line.
+struct SOUND_CHOICE {
+    int output = -1;      ///< FSOUND_OUTPUT_* to use without the output menu; -1 asks
+    int driver = -1;      ///< driver number as the menu shows it (from 1); -1 asks, or 1 with output
+    bool window = false;  ///< run the windowed set-up (init_sound_GRFX) after the console one
+};
+/// Used by the next init_Z_OZODIVE.
+void set_sound_choice(const SOUND_CHOICE& choice);
+
 /// The console dialogue: output type, then driver, then FSOUND_Init at
 /// Frequency. 1 when the device runs, 0 when it does not; ESC ends the
 /// program with status 0 (as does the end of the keys on standard input).
+/// A menu answered by the sound choice is not shown; a chosen driver that does
+/// not exist ends the program with status 2 and a message naming the valid ones.
 int init_sound();
 
-/// The fixed text of a sound-layer error code.
-const char* FMOD_ErrorString(int code);
 
 /// A windowed sound set-up menu; nothing to do here. Returns 1.
 int MENU_SOUND_CONFIG_2();

@@ -231,13 +231,14 @@ TEST_F(Kim, IndicesStayWithTheirImages) {
     lib.add_image("LED", other, 1, 1);
     EXPECT_EQ(lib.get_index_image("knob"), 1);
 
-    lib.add_image("KNOB", second, 8, 2);  // replaced in place; first is ours again
+    lib.add_image("KNOB", second, 8, 2);  // replaced in place; the library frees first
     EXPECT_EQ(lib.get_index_image("KNOB"), 0);
     EXPECT_EQ(lib.get_image("KNOB"), second);
     EXPECT_EQ(lib.widths[0], 8);
     EXPECT_EQ(lib.heights[0], 2);
 
-    EXPECT_EQ(lib.load_image_and_store_it(first, "LED"), 3);  // an existing name: nothing stored
+    SDL_Surface* spare = SDL_CreateRGBSurface(SDL_SWSURFACE, 2, 2, 24, 0, 0, 0, 0);
+    EXPECT_EQ(lib.load_image_and_store_it(spare, "LED"), 3);  // an existing name: nothing stored
     EXPECT_EQ(lib.get_image("LED"), other);
     EXPECT_EQ(lib.load_image_and_store_it(static_cast<SDL_Surface*>(nullptr), "NULL"), 0);
 
@@ -253,7 +254,7 @@ TEST_F(Kim, IndicesStayWithTheirImages) {
 
     for (int i = -1; i <= 5; i++) EXPECT_EQ(lib.get_texture(i), 0u) << i;  // no GL context here
     EXPECT_EQ(lib.refresh_GLimage("NOT_THERE"), 0);
-    SDL_FreeSurface(first);
+    SDL_FreeSurface(spare);
 }
 
 }  // namespace

@@ -1,0 +1,69 @@
+#include "shell/sound_window.h"
+
+#include <SDL.h>
+
+#include <cstdio>
+
+#include "engine/blitter.h"
+#include "engine/globals.h"
+#include "engine/objet.h"
+#include "shell/globals.h"
+#include "shell/sound_device.h"
+#include "shell/startup.h"
+
+OBJET* decor_config = nullptr;
+
+namespace {
+void separator() { std::printf("---------------------------------------------------------\n"); }
+
+// Output names as this window prints them (ALSA in capitals, nothing for ASIO).
+const char* window_output_name(int output) {
+    switch (output) {
+        case FSOUND_OUTPUT_NOSOUND: return "NoSound";
+        case FSOUND_OUTPUT_WINMM: return "Windows Multimedia Waveout";
+        case FSOUND_OUTPUT_DSOUND: return "Direct Sound";
+        case FSOUND_OUTPUT_OSS: return "Open Sound System";
+        case FSOUND_OUTPUT_ESD: return "Enlightment Sound Daemon";
+        case FSOUND_OUTPUT_ALSA: return "ALSA";
+        default: return "";
+    }
+}
+
+void clear_to_magenta() {
+    if (screen == nullptr) return;
+    ClearScreen(screen, 255, 0, 255);
+    SDL_Flip(screen);
+}
+}  // namespace
+
+int init_sound_GRFX() {
+    init_sound();
+    const int console_output = FSOUND_GetOutput(), console_driver = FSOUND_GetDriver();
+    decor_config = new OBJET(0, 0, "1");
+    decor_config->load_RC("FOND_GLOBAL.RC");
+    if (FSOUND_GetVersion() < REQUIRED_SOUND_VERSION) {
+        clear_to_magenta();
+        return 0;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+        screen = SDL_SetVideoMode(358, 261, 0, SDL_HWSURFACE | SDL_NOFRAME | SDL_ANYFORMAT | SDL_DOUBLEBUF);
+    clear_to_magenta();
+    // The console dialogue left a device open: a second one cannot start on top.
+    FSOUND_Close();
+    FSOUND_SetOutput(FSOUND_OUTPUT_OSS);
+    std::printf("OSS\n");
+    FSOUND_SetDriver(1);
+    if (!FSOUND_Init(Frequency, 32, 0)) {
+        std::printf("Error!\n");
+        std::printf("%s\n", FMOD_ErrorString(FSOUND_GetError()));
+        // Play on with what the console chose.
+        FSOUND_SetOutput(console_output);
+        FSOUND_SetDriver(console_driver);
+        FSOUND_Init(Frequency, 32, 0);
+        return 0;
+    }
+    separator();
+    std::printf("%s Recording device driver list\n", window_output_name(FSOUND_GetOutput()));
+    separator();
+    return 1;
+}
