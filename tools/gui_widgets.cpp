@@ -422,22 +422,26 @@ Layer operation_display(int op) {
     return l;
 }
 
+// Play mode: |> once forward, <| once backward, a circling arrow round
+// the direction for the loops.
 Layer play_mode(bool reverse, bool loop) {
     Layer l = lcd(44, 20);
-    float cx = 9, cy = 10;
-    std::vector<float> tri = reverse ? std::vector<float>{cx - 4, cy, cx + 3, cy - 4.5f, cx + 3, cy + 4.5f}
-                                     : std::vector<float>{cx + 4, cy, cx - 3, cy - 4.5f, cx - 3, cy + 4.5f};
-    fill(l, polygon(tri), kPhosphor, 0, 0, 44, 20);
-    float bar = reverse ? cx + 4.5f : cx - 4.5f;
-    if (!loop) fill(l, segment(bar, cy - 4.5f, bar, cy + 4.5f, 0.7f), kPhosphor, 0, 0, 44, 20);
-    text(l, Font::CondBold, 10, 29, 14, loop ? "LOOP" : "ONCE", kLcdText, Align::Centre);
+    float cx = 10, cy = 10, k = reverse ? -1.0f : 1.0f, t = loop ? 2.6f : 4.2f;
+    fill(l, polygon({cx + k * t, cy, cx - k * t * 0.8f, cy - t, cx - k * t * 0.8f, cy + t}), kPhosphor, 0, 0, 44, 20);
     if (loop) {
-        Sdf arc = [](float x, float y) {
-            float d = std::fabs(std::hypot(x - 29, (y - 12) * 1.9f) - 12) - 0.6f;
-            return y > 8 ? std::max(d, 1.0f) : d;
+        Sdf arc = [=](float x, float y) {
+            float d = std::fabs(std::hypot(x - cx, y - cy) - 6.5f) - 0.7f;
+            float a = std::atan2(y - cy, k * (x - cx));  // gap on the top, on the leading side
+            return (a > -1.5f && a < -0.5f) ? std::max(d, 1.0f) : d;
         };
-        fill(l, arc, kLcdText, 0, 0, 44, 20, 0.8f);
+        fill(l, arc, kPhosphor, 0, 0, 44, 20);
+        float hx = cx + k * 6.5f * std::cos(-0.5f), hy = cy + 6.5f * std::sin(-0.5f);
+        fill(l, polygon({hx - k * 2.6f, hy - 1.2f, hx + k * 1.8f, hy - 2.0f, hx + k * 0.4f, hy + 2.6f}), kPhosphor, 0, 0, 44, 20);
+    } else {
+        float bar = cx - k * 4.6f;
+        fill(l, segment(bar, cy - 4.2f, bar, cy + 4.2f, 0.7f), kPhosphor, 0, 0, 44, 20);
     }
+    text(l, Font::CondBold, 9, 31, 14, loop ? "LOOP" : "ONCE", kLcdText, Align::Centre);
     return l;
 }
 
