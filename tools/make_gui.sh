@@ -6,7 +6,8 @@
 # repository; run this only to change them. "make_gui.sh --preview DIR"
 # also writes each panel as the engine shows it into DIR, to check by eye.
 #
-# Debian packages: g++ libpng-dev libjpeg-dev libfreetype-dev fonts-dejavu-core
+# Debian packages: g++ pkg-config libpng-dev libjpeg-dev libfreetype-dev
+# fonts-dejavu-core; tools/check_gui.sh also needs imagemagick (identify).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
