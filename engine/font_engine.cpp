@@ -26,6 +26,10 @@ FONT_ENGINE::FONT_ENGINE(const char* path) : FONT_ENGINE() { Load_Fonts(path); }
 
 FONT_ENGINE::~FONT_ENGINE() { Clean_Fonts(); }
 
+namespace {
+const char* const FALLBACK_FONT = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
+}  // namespace
+
 void FONT_ENGINE::Load_Fonts(const char* path) {
     // Fonts of an earlier list would otherwise stay rendered with nobody to release them.
     Clean_Fonts();
@@ -44,12 +48,19 @@ void FONT_ENGINE::Load_Fonts(const char* path) {
             continue;
         }
         copy_name(font_names[font_count], name);
-        // One unreadable font file costs that font, not the whole interface.
+        // One unreadable font file costs that font, not the whole interface;
+        // its number stays taken (labels name fonts by number), by the plain
+        // sans font if that loads, else by an entry that draws nothing.
         try {
             load_TTF(file);
         } catch (const std::runtime_error& e) {
             std::printf("Font [%s] not loaded from [%s]: %s\n", name, file, e.what());
-            font_names[font_count][0] = '\0';
+            try {
+                load_TTF(FALLBACK_FONT);
+                std::printf("Font [%s]: [%s] stands in\n", name, FALLBACK_FONT);
+            } catch (const std::runtime_error&) {
+                font_count++;
+            }
         }
     }
 }

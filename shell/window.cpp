@@ -64,10 +64,14 @@ void draw_frame(OBJET* background, std::vector<OBJET*>& panels, int width, int h
 }  // namespace
 
 void require_display() {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return;
+    // Only an X server gives the GL window; SDL would otherwise settle for a
+    // console driver and fail later, after the sound questions.
+    const char* display = std::getenv("DISPLAY");
+    if (std::getenv("SDL_VIDEODRIVER") == nullptr) setenv("SDL_VIDEODRIVER", "x11", 1);
+    if (display != nullptr && display[0] != '\0' && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) return;
     std::fprintf(stderr,
                  "No display (%s): the window cannot open; run z_ozodive --headless to play without a window\n",
-                 SDL_GetError());
+                 display == nullptr || display[0] == '\0' ? "DISPLAY is not set" : SDL_GetError());
     kel_exit(1);
 }
 
@@ -85,6 +89,8 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     set_escape_action(ask_to_quit);
     window_quit = false;
 
+    std::printf("Window open (%d x %d). Escape quits.\n", setup.width, setup.height);
+    std::fflush(stdout);
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
