@@ -6,6 +6,7 @@
 #include <SDL_image.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <set>
@@ -230,6 +231,19 @@ void KBIBLIO::release_all() {
 
 // ---------------------------------------------------------------- textures
 
+namespace {
+// Textures of any width and height: OpenGL 2.0 or the extension.
+bool any_texture_size() {
+    static const bool any = [] {
+        const char* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+        const char* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+        if (version != nullptr && std::atoi(version) >= 2) return true;
+        return extensions != nullptr && std::strstr(extensions, "GL_ARB_texture_non_power_of_two") != nullptr;
+    }();
+    return any;
+}
+}  // namespace
+
 void KBIBLIO::myGL_CreateTextureFrom(SDL_Surface* surface, unsigned texture, float min_filter, float mag_filter,
                                      bool mipmap) {
     if (surface == nullptr || surface->w <= 0 || surface->h <= 0 || !gl_context_ready()) return;
@@ -239,7 +253,11 @@ void KBIBLIO::myGL_CreateTextureFrom(SDL_Surface* surface, unsigned texture, flo
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, static_cast<GLint>(min_filter));
     // Rows of 4-byte pixels are always 4-byte aligned, whatever the width.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    if (mipmap || !plain_side(surface->w) || !plain_side(surface->h)) {
+    // Sides other than 64, 128 and 256 once needed the rescaling of the
+    // mipmap builder; where the GL takes any size, the picture is kept pixel
+    // for pixel (rescaled, engraved text goes soft).
+    const bool odd_size = !plain_side(surface->w) || !plain_side(surface->h);
+    if (mipmap || (odd_size && !any_texture_size())) {
         gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, surface->w, surface->h, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     } else {
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, surface->w, surface->h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());

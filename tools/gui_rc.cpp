@@ -51,6 +51,13 @@ bool write_rc_files() {
             ok = false;
             continue;
         }
+        if (p.style == layout::Style::Setup) {
+            // The program's background behind the panels: one dark rack
+            // colour over any window size, no picture.
+            std::fprintf(f, "THIS\tCOLOR=%d;WIDTH=6000;HEIGHT=6000;ALPHA=255;\r\n", 0x1E2229);
+            ok = std::fclose(f) == 0 && ok;
+            continue;
+        }
         std::fprintf(f, "THIS\tCOLOR=0;WIDTH=%d;HEIGHT=%d;ALPHA=255;\r\n", p.w, p.h);
         // Entries first in the file are drawn last and found first under the
         // pointer, so the face comes last: widgets stay on top of it.
