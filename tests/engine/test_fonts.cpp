@@ -80,10 +80,11 @@ INSTANTIATE_TEST_SUITE_P(
                       ListCase{"HashPathStops", "F V sans " + kSans + " mono #x s " + kSans + " END", {"sans"}},
                       ListCase{"EndOfFileWithoutEnd", "F V sans " + kSans + " mono " + kMono, {"sans", "mono"}},
                       ListCase{"NameWithoutPath", "F V sans " + kSans + " mono", {"sans"}},
-                      // A font FreeType cannot open costs that font only.
-                      ListCase{"BrokenFontSkipped",
+                      // A font FreeType cannot open keeps its number (labels name
+                      // fonts by number), standing in with the plain sans font.
+                      ListCase{"BrokenFontKeepsItsNumber",
                                "F V gone /nonexistent/font.ttf text /etc/passwd mono " + kMono + " END",
-                               {"mono"}}),
+                               {"gone", "text", "mono"}}),
     [](const ::testing::TestParamInfo<ListCase>& i) { return std::string(i.param.label); });
 
 TEST_F(FontList, FontsWithoutAContextAreNamedButNotDrawable) {
