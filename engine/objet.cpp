@@ -395,12 +395,16 @@ int OBJET::Draw_Scene_into_buffer(SDL_Surface* surface) {
     return SDL_UpperBlit(own_surface, nullptr, surface, &at);
 }
 
+void OBJET::collect_elements(std::vector<SPRITE*>& out) const {
+    for (auto* list : {&elements, &alt_elements, &extra_elements}) out.insert(out.end(), list->begin(), list->end());
+}
+
 void destroy_panel(OBJET* panel) {
     if (panel == nullptr) return;
     std::vector<SPRITE*> all;
-    for (auto* list : {&panel->elements, &panel->alt_elements, &panel->extra_elements})
-        for (SPRITE* s : *list)
-            if (std::find(all.begin(), all.end(), s) == all.end()) all.push_back(s);
+    panel->collect_elements(all);
+    std::sort(all.begin(), all.end());
+    all.erase(std::unique(all.begin(), all.end()), all.end());
     for (SPRITE* s : all) delete s;
     delete panel;
 }

@@ -66,12 +66,15 @@ public:
     SPRITE* Draw_Shadow();
     /// Software path: blits own_surface at the panel's position.
     int Draw_Scene_into_buffer(SDL_Surface* surface);
+    /// The element name without this panel's prefix ("<panel_name>_").
+    const char* own_name(const SPRITE* s) const;
+    /// Every element of every list the panel keeps (module panels with lists
+    /// of their own add them), for the owner that deletes them.
+    virtual void collect_elements(std::vector<SPRITE*>& out) const;
 
 private:
     /// Reads one THIS parameter token.
     void read_parameters(const char* token, int entry);
-    /// The element name without this panel's prefix.
-    const char* own_name(const SPRITE* s) const;
 };
 
 /// Deletes a panel together with the elements of its three lists (each once),
