@@ -168,8 +168,8 @@ int run_synthesizer(const APP_OPTIONS& options) {
     init_Z_OZODIVE(options.patch != nullptr ? 2 : 1, args);
 
     // The patch plays from start-up.
-    main_gen = gen;
-    CALLBACK_READY = 1;
+    main_gen.store(gen, std::memory_order_release);
+    CALLBACK_READY.store(1, std::memory_order_release);
     // One pass with the buttons released gives them their first repeat step
     // (start-up leaves it at 0, where a held button would never move).
     Exec_Remote_Order();
@@ -187,7 +187,7 @@ int run_synthesizer(const APP_OPTIONS& options) {
     }
 
     std::printf("Quitting\n");
-    CALLBACK_READY = 0;
+    CALLBACK_READY.store(0, std::memory_order_release);
     FSOUND_Stream_Close(main_stream);
     main_stream = nullptr;
     FSOUND_Close();

@@ -31,10 +31,10 @@ short sample_from_output(float v) {
 }
 
 int instrument_callback(FSOUND_STREAM*, void* buff, int len, void*) {
-    if (CALLBACK_READY == 0) return 1;
+    if (CALLBACK_READY.load(std::memory_order_acquire) == 0) return 1;
     const int frames = len >> 2;
     unsigned char* out = static_cast<unsigned char*>(buff);
-    GENERATOR* patch = main_gen;
+    GENERATOR* patch = main_gen.load(std::memory_order_acquire);
     // A reload holds the patch: this buffer is silence rather than a wait.
     if (patch == nullptr || !patch->audio_lock.try_lock()) {
         if (frames > 0) std::memset(out, 0, static_cast<size_t>(frames) * 4);

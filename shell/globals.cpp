@@ -2,6 +2,6 @@
 
 const int Frequency = 44100;
 const int BufferSize = 12288;
-int CALLBACK_READY = 0;
+std::atomic<int> CALLBACK_READY{0};
 GENERATOR* gen = nullptr;
-GENERATOR* main_gen = nullptr;
+std::atomic<GENERATOR*> main_gen{nullptr};

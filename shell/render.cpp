@@ -66,8 +66,8 @@ int render_patch_to_wav(const char* out_path, double seconds, const char* patch_
     if (patch_path != nullptr) std::printf("Loading [%s]\n", patch_path);
     std::string path = chosen;
     gen = new GENERATOR(&path[0]);
-    main_gen = gen;
-    CALLBACK_READY = 1;
+    main_gen.store(gen, std::memory_order_release);
+    CALLBACK_READY.store(1, std::memory_order_release);
 
     unsigned char* at = reinterpret_cast<unsigned char*>(sound->data.data());
     long done = 0;
@@ -78,7 +78,7 @@ int render_patch_to_wav(const char* out_path, double seconds, const char* patch_
         done += frames;
         if (progress && (done % (frames_per_buffer * 16) == 0 || done == total)) show_progress(done, total);
     }
-    CALLBACK_READY = 0;
+    CALLBACK_READY.store(0, std::memory_order_release);
     main_gen = nullptr;
     delete gen;
     gen = nullptr;

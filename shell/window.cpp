@@ -3,10 +3,12 @@
 #include <GL/gl.h>
 #include <SDL.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/display.h"
@@ -16,49 +18,153 @@
 #include "engine/freetype.h"
 #include "engine/globals.h"
 #include "engine/objet.h"
+#include "panels/generator_gui.h"
+#include "panels/panel_globals.h"
 #include "shell/app.h"
 #include "shell/demo_panel.h"
+#include "shell/globals.h"
+#include "shell/patch_reload.h"
 #include "synth/exit.h"
+#include "synth/generator.h"
 
 namespace {
 bool window_quit = false;
 void ask_to_quit() { window_quit = true; }
 
+/// Pixels the arrow keys scroll the patch area by.
+constexpr int SCROLL_STEP = 40;
+
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag a knob up or down to turn it  |  click a button to switch it  |  Esc or closing the window quits";
+    "Drag a knob up/down: turn it   Click: buttons, displays   Tab: back view (sockets)   "
+    "Arrows, middle-drag: scroll   Home: back to the start   Esc: quit";
 
-void draw_help_line(int width, int height) {
-    FillRect(0, height - 13 - 22, width, 22, (int)0xC0101418u);
+// Everything the window shows: the background, the patch's panels (the patch
+// panel last), or the demonstration panel when the patch has no module.
+struct SCENE {
+    OBJET* background = nullptr;
+    GENERATOR_GUI* patch_panel = nullptr;  ///< its objets are the module panels
+    OBJET* demo = nullptr;
+    std::vector<OBJET*> shown;             ///< what is drawn and pointed at
+    /// Each panel's front (list and mode) while the backs are shown.
+    std::vector<std::pair<OBJET*, std::pair<std::vector<SPRITE*>*, int>>> fronts;
+    int pan_from_x = 0, pan_from_y = 0;    ///< scroll offsets when the middle button went down
+    bool panning = false;
+
+    void build() {
+        current_patch() = gen;
+        patch_panel = new GENERATOR_GUI(gen, 0, 0, "P");
+        current_patch() = gen;
+        initialise_gui_from_current(&patch_panel->objets);
+        // The patch panel stands right of the last column.
+        float right = 0;
+        for (OBJET* p : patch_panel->objets) right = std::max(right, p->x + p->w);
+        patch_panel->setxyz(right + 10, 50, 0);
+        shown = patch_panel->objets;
+        shown.push_back(patch_panel);
+        if (patch_panel->objets.empty()) {
+            demo = new DEMO_PANEL(40, 40);
+            shown.insert(shown.begin(), demo);
+        }
+        objets_panel_front = patch_panel->objets;
+        BACK_VIEW_TOGGLE = 0;
+        fronts.clear();
+    }
+
+    void destroy() {
+        reset_event_state();
+        if (patch_panel != nullptr) {
+            destroy_panels(patch_panel->objets);
+            destroy_panel(patch_panel);
+        }
+        destroy_panel(demo);
+        patch_panel = nullptr;
+        demo = nullptr;
+        shown.clear();
+        objets_panel_front.clear();
+    }
+
+    // Tab: the backs of every panel, or back to the fronts they showed.
+    void toggle_backs() {
+        if (BACK_VIEW_TOGGLE == 0) {
+            fronts.clear();
+            for (OBJET* p : shown) fronts.push_back({p, {p->current_list, p->view_mode}});
+            toggle_FILS_view(&shown);
+        } else {
+            toggle_FILS_view(&shown);
+            for (auto& f : fronts) {
+                f.first->toggle_view_mode(f.second.second == 2 ? 2 : 1);
+                f.first->current_list = f.second.first;
+                f.first->view_mode = f.second.second;
+                f.first->calcule_lasurfaceoccupee();
+                f.first->toggle_all_draw_flag(1);
+            }
+            fronts.clear();
+        }
+        reset_event_state();
+    }
+};
+
+void draw_help_line(int width) {
+    const int height = window_height();
+    FillRect(0, height - RECT_Y_SHIFT - 22, width, 22, (int)0xE0101418u);
     glColor3d(0.85, 0.82, 0.72);
     // Text rows count from the bottom of the window.
     freetype::print(FONTS.get_Font(0, 12), 10, 7, "%s", HELP_LINE);
     glColor3d(1, 1, 1);
 }
 
+// The keys of the window itself; true when the key was one of them.
+bool window_key(SCENE& scene, SDLKey key) {
+    switch (key) {
+    case SDLK_TAB: scene.toggle_backs(); return true;
+    case SDLK_LEFT: offsx -= SCROLL_STEP; return true;
+    case SDLK_RIGHT: offsx += SCROLL_STEP; return true;
+    case SDLK_UP: offsy -= SCROLL_STEP; return true;
+    case SDLK_DOWN: offsy += SCROLL_STEP; return true;
+    case SDLK_HOME: offsx = offsy = 0; return true;
+    default: return false;
+    }
+}
+
 // Drains the window's events into the panels. False when the window was closed.
-bool handle_events(std::vector<OBJET*>& panels) {
+bool handle_events(SCENE& scene) {
     int result = 0;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) return false;
-        result = dispatch_event(event, panels, result);
+        if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym)) continue;
+        if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_MIDDLE) {
+            scene.pan_from_x = offsx;
+            scene.pan_from_y = offsy;
+            scene.panning = true;
+        }
+        if (event.type == SDL_MOUSEBUTTONUP && event.button.button == SDL_BUTTON_MIDDLE) scene.panning = false;
+        result = dispatch_event(event, scene.shown, result);
+        // A drag with the middle button held moves the patch area with the pointer.
+        if (result == 3 && scene.panning) {
+            offsx = scene.pan_from_x - (mouse_x - Mbx);
+            offsy = scene.pan_from_y - (mouse_y - Mby);
+        }
     }
     return true;
 }
 
-void draw_frame(OBJET* background, std::vector<OBJET*>& panels, int width, int height) {
+void draw_frame(SCENE& scene, int width, int height) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     OrthoMode(0, 0, width, height);
-    if (background != nullptr) {
-        background->toggle_all_draw_flag(1);
-        background->Draw_Scene(nullptr, 1);
-    }
+    // The background does not scroll.
+    const int sx = offsx, sy = offsy;
+    offsx = offsy = 0;
+    scene.background->toggle_all_draw_flag(1);
+    scene.background->Draw_Scene(nullptr, 1);
+    offsx = sx;
+    offsy = sy;
     // Messages first (they may switch pictures), then every element is drawn
     // afresh: the frame is rebuilt from nothing each time.
-    for (OBJET* p : panels) p->evolue();
-    for (OBJET* p : panels) p->toggle_all_draw_flag(1);
-    draw_all_modules(0, 0, panels, offsx, offsy, 0, 1, 1);
-    draw_help_line(width, height);
+    for (OBJET* p : scene.shown) p->evolue();
+    for (OBJET* p : scene.shown) p->toggle_all_draw_flag(1);
+    draw_all_modules(0, 0, scene.shown, offsx, offsy, 0, 1, 1);
+    draw_help_line(width);
     PerspectiveMode();
 }
 }  // namespace
@@ -82,10 +188,10 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     SDL_WM_SetCaption(title, nullptr);
     FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
 
-    OBJET* background = new OBJET(0, 0, "1");
-    background->load_RC("FOND_GLOBAL.RC");
-    std::vector<OBJET*> panels;
-    panels.push_back(new DEMO_PANEL(40, 40));
+    SCENE scene;
+    scene.background = new OBJET(0, 0, "1");
+    scene.background->load_RC("FOND_GLOBAL.RC");
+    scene.build();
     set_escape_action(ask_to_quit);
     window_quit = false;
 
@@ -95,18 +201,25 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
     while (!window_quit) {
-        if (!handle_events(panels)) break;
+        if (!handle_events(scene)) break;
         if (window_quit) break;
-        draw_frame(background, panels, setup.width, setup.height);
+        draw_frame(scene, setup.width, setup.height);
         if (!chores()) break;
         SDL_GL_SwapBuffers();
+        // A reload asked for by a patch panel runs here, between frames:
+        // the panels it deletes are not in use.
+        const PATCH_RELOAD reload = take_patch_reload();
+        if (reload.target != nullptr && reload_patch(reload.target, reload.path)) {
+            scene.destroy();
+            scene.build();
+            CALLBACK_READY.store(1, std::memory_order_release);
+        }
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;
         std::this_thread::sleep_until(next);
     }
-    reset_event_state();
     set_escape_action(nullptr);
-    for (OBJET* p : panels) destroy_panel(p);
-    destroy_panel(background);
+    scene.destroy();
+    destroy_panel(scene.background);
 }

@@ -29,8 +29,9 @@ struct PROGRAM {
     std::string log = test_temp_path("window.log");
     CHILD child;
     explicit PROGRAM(XVFB& server) : x(server) {
-        child = spawn_child({std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none"}, KEL_DATA_DIR,
-                            {x.env()}, log, false);
+        // A patch without modules: the window shows the demonstration panel.
+        child = spawn_child({std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none", "KSY/no_such.ksy"},
+                            KEL_DATA_DIR, {x.env()}, log, false);
     }
     ~PROGRAM() { stop_child(child, SIGKILL); }
     bool says(const std::string& text, int ms = 10000) { return wait_for_text(log, text, milliseconds(ms)); }
