@@ -113,6 +113,18 @@ void duplicate(std::vector<OBJET*>& panels, int index, SPRITE* s) {
     panel->current_list->insert(panel->current_list->begin(), copy);
 }
 
+// A left or right press on an element: it becomes the target and its panel
+// gets the press. Null when the press is on no element.
+SPRITE* press_target(const SDL_Event& e, std::vector<OBJET*>& panels) {
+    int index = -1;
+    SPRITE* s = pointed(panels, &index);
+    if (s == nullptr) return nullptr;
+    cible = s;
+    post(panels, index, 1, e, nullptr, s);
+    nr_ins_cible = index;
+    return s;
+}
+
 void button_down(const SDL_Event& e, std::vector<OBJET*>& panels, int* result) {
     const int button = e.button.button;
     if (button == SDL_BUTTON_MIDDLE) {
@@ -130,23 +142,13 @@ void button_down(const SDL_Event& e, std::vector<OBJET*>& panels, int* result) {
         Lpressed_flag = 1;
         mouse_x = LLDOWNmouse_x = e.button.x;
         mouse_y = LLDOWNmouse_y = e.button.y;
-        int index = -1;
-        if (SPRITE* s = pointed(panels, &index)) {
-            cible = s;
-            s->pressed = 1;
-            post(panels, index, 1, e, nullptr, s);
-            nr_ins_cible = index;
-        }
+        if (SPRITE* s = press_target(e, panels)) s->pressed = 1;
     }
     if (button == SDL_BUTTON_RIGHT) {
         Rpressed_flag = 1;
         mouse_x = RRDOWNmouse_x = e.button.x;
         mouse_y = RRDOWNmouse_y = e.button.y;
-        int index = -1;
-        if (SPRITE* s = pointed(panels, &index)) {
-            cible = s;
-            post(panels, index, 1, e, nullptr, s);
-            nr_ins_cible = index;
+        if (press_target(e, panels) != nullptr) {
             *result = 1;
         } else {
             nr_objet_clk_droit = -1;

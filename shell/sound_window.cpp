@@ -16,17 +16,12 @@ OBJET* decor_config = nullptr;
 namespace {
 void separator() { std::printf("---------------------------------------------------------\n"); }
 
-// Output names as this window prints them (ALSA in capitals, nothing for ASIO).
+// Output names as this window prints them: the menu's, with ALSA in capitals
+// and nothing for ASIO.
 const char* window_output_name(int output) {
-    switch (output) {
-        case FSOUND_OUTPUT_NOSOUND: return "NoSound";
-        case FSOUND_OUTPUT_WINMM: return "Windows Multimedia Waveout";
-        case FSOUND_OUTPUT_DSOUND: return "Direct Sound";
-        case FSOUND_OUTPUT_OSS: return "Open Sound System";
-        case FSOUND_OUTPUT_ESD: return "Enlightment Sound Daemon";
-        case FSOUND_OUTPUT_ALSA: return "ALSA";
-        default: return "";
-    }
+    if (output == FSOUND_OUTPUT_ALSA) return "ALSA";
+    if (output == FSOUND_OUTPUT_ASIO) return "";
+    return sound_output_name(output);
 }
 
 void clear_to_magenta() {

@@ -35,7 +35,9 @@ int menu_key() {
     return k;
 }
 
-const char* output_name(int output) {
+}  // namespace
+
+const char* sound_output_name(int output) {
     switch (output) {
         case FSOUND_OUTPUT_NOSOUND: return "NoSound";
         case FSOUND_OUTPUT_WINMM: return "Windows Multimedia Waveout";
@@ -47,6 +49,9 @@ const char* output_name(int output) {
         default: return "";
     }
 }
+
+namespace {
+const char* output_name(int output) { return sound_output_name(output); }
 
 void choose_output() {
     separator();

@@ -30,6 +30,9 @@ void set_sound_choice(const SOUND_CHOICE& choice);
 int init_sound();
 
 
+/// The name the driver menu gives an output kind ("" for kinds it does not name).
+const char* sound_output_name(int output);
+
 /// A windowed sound set-up menu; nothing to do here. Returns 1.
 int MENU_SOUND_CONFIG_2();
 /// Background decoration hook; draws nothing.
