@@ -12,8 +12,22 @@
 #include "engine/globals.h"
 #include "engine/kbiblio.h"
 #include "engine/sprite.h"
+#include "engine/events.h"
+#include "engine/font_engine.h"
+#include "engine/objet.h"
+#include "panels/generator_gui.h"
+#include "panels/vco_gui.h"
+#include "shell/audio.h"
+#include "shell/globals.h"
 #include "shell/scope.h"
+#include "synth/generator.h"
+#include "synth/notes.h"
 #include "tests/xvfb.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace {
 // The window opens once for the whole program, on its own X server.
@@ -62,4 +76,86 @@ void BM_Sprites200(benchmark::State& state) {
     state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Sprites200)->Unit(benchmark::kMillisecond);
+
+// The panels of a whole patch, built as the window builds them.
+struct PATCH_PANELS {
+    GENERATOR patch;
+    std::vector<OBJET*> panels;
+    explicit PATCH_PANELS(const char* file) : patch(const_cast<char*>(file)) {
+        current_patch() = &patch;
+        initialise_gui_from_current(&panels);
+    }
+    ~PATCH_PANELS() { destroy_panels(panels); }
+};
+
+// One frame of the window with every panel of the default patch: messages,
+// every element drawn afresh, the swap.
+void BM_PatchFrame(benchmark::State& state) {
+    if (!open_window()) return state.SkipWithError("no X server");
+    resizeWindow(1024, 768, 0);
+    if (FONTS.font_count == 0) FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
+    fill_NOTE2FREQ();
+    PATCH_PANELS p("KSY/ZZZ.ksy");
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        OrthoMode(0, 0, 1024, 768);
+        for (OBJET* panel : p.panels) panel->evolue();
+        for (OBJET* panel : p.panels) panel->toggle_all_draw_flag(1);
+        draw_all_modules(0, 0, p.panels, 0, 0, 0, 1, 1);
+        PerspectiveMode();
+        SDL_GL_SwapBuffers();
+        glFinish();
+    }
+    state.counters["panels"] = (double)p.panels.size();
+    state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_PatchFrame)->Unit(benchmark::kMillisecond);
+
+// The audio callback's longest buffer while the interface drags a frequency
+// knob (one step message per frame for every oscillator panel, frames drawn
+// as fast as they go). Reported as max_ms and mean_ms per 3072-frame buffer.
+void BM_CallbackWhileDragging(benchmark::State& state) {
+    if (!open_window()) return state.SkipWithError("no X server");
+    if (FONTS.font_count == 0) FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
+    fill_NOTE2FREQ();
+    PATCH_PANELS p("KSY/ZZZ.ksy");
+    main_gen.store(&p.patch);
+    CALLBACK_READY.store(1);
+    std::atomic<bool> stop{false};
+    std::vector<short> buffer(BufferSize / 2);
+    double worst = 0, total = 0;
+    long buffers = 0;
+    std::thread audio([&] {
+        while (!stop.load()) {
+            const auto t0 = std::chrono::steady_clock::now();
+            instrument_callback(nullptr, buffer.data(), BufferSize, nullptr);
+            const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+            worst = std::max(worst, ms);
+            total += ms;
+            buffers++;
+        }
+    });
+    SDL_Event none{};
+    for (auto _ : state) {
+        for (OBJET* panel : p.panels)
+            if (auto* vco = dynamic_cast<VCO_GUI*>(panel))
+                if (SPRITE* knob = vco->get_SPRITE_by_name("SLD_FREQUENCE"))
+                    vco->ajoute_message(MESSAGE(0, none, "SLD_DOWN", knob));
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        OrthoMode(0, 0, 1024, 768);
+        for (OBJET* panel : p.panels) panel->evolue();
+        for (OBJET* panel : p.panels) panel->toggle_all_draw_flag(1);
+        draw_all_modules(0, 0, p.panels, 0, 0, 0, 1, 1);
+        PerspectiveMode();
+        SDL_GL_SwapBuffers();
+    }
+    stop.store(true);
+    audio.join();
+    CALLBACK_READY.store(0);
+    main_gen.store(nullptr);
+    state.counters["max_ms"] = worst;
+    state.counters["mean_ms"] = buffers > 0 ? total / buffers : 0;
+    state.counters["buffers"] = (double)buffers;
+}
+BENCHMARK(BM_CallbackWhileDragging)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 }  // namespace

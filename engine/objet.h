@@ -4,6 +4,7 @@
 // and its elements; load_RC reads one and view_RC writes one back.
 #pragma once
 
+#include <deque>
 #include <vector>
 
 #include "engine/widgets.h"
@@ -19,7 +20,9 @@ public:
     char panel_name[PANEL_PATH_SIZE];     ///< prefix of every element name
     char rc_path[PANEL_PATH_SIZE];        ///< last RC file given to load_RC
     int view_mode = 1;                    ///< 1 normal, 2 reduced (half size), 4 alternate list
-    std::vector<MESSAGE> messages;        ///< newest at the front, taken from the back
+    /// Newest at the front, taken from the back. A long knob drag queues a
+    /// message per pixel: a deque takes each at the front in constant time.
+    std::deque<MESSAGE> messages;
     std::vector<SPRITE*>* current_list;   ///< the list every operation works on
     std::vector<SPRITE*> elements;        ///< the normal list (modes 1 and 2)
     std::vector<SPRITE*> alt_elements;    ///< the list of mode 4
