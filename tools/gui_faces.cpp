@@ -1,5 +1,6 @@
 // Panel faces (front and back) drawn from the layout table, the background
 // of the sound set-up window, and the start-up splash picture.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -218,18 +219,58 @@ Layer face(const Panel& p) {
     return f;
 }
 
-// Wiring view: a darker plate; the sockets are separate pictures.
+// Wiring view: a darker plate; the sockets and their captions are widgets
+// of the back's RC file, the plate gives each socket a seat and gathers the
+// outputs on a light plate of their own, as a real module marks its outputs.
+const layout::Back* back_of(const Panel& p) {
+    for (const layout::Back& b : layout::backs())
+        if (!std::strcmp(b.front, p.rc)) return &b;
+    return nullptr;
+}
+
+void output_plate(Layer& f, const layout::Back& b, int header) {
+    using namespace layout;
+    const int px = int(std::lround(kJackSize * 96.0 / 72.0));
+    float x0 = f.w, y0 = f.h, x1 = 0, y1 = 0;
+    for (const Socket& s : b.sockets) {
+        if (!is_output(s)) continue;
+        float half = std::max(float(kJack), text_width(Font::Cond, px, s.caption)) / 2 + 5, cx = s.x + kJack / 2.0f;
+        x0 = std::min(x0, cx - half), x1 = std::max(x1, cx + half);
+        y0 = std::min(y0, s.y - 4.0f), y1 = std::max(y1, jack_caption_y(s.y) + 4.0f);
+    }
+    if (x1 <= x0) return;
+    x0 = std::max(x0, 7.0f), x1 = std::min(x1, f.w - 7.0f), y0 = std::max(y0, header + 3.0f), y1 = std::min(y1, f.h - 3.0f);
+    fill(f, rbox(x0 + 0.6f, y0 + 1.2f, x1 - x0, y1 - y0, 3), hex(0x000000), x0 - 2, y0 - 2, x1 + 3, y1 + 4, 0.45f);
+    fill(f, rbox(x0, y0, x1 - x0, y1 - y0, 3), [=](float, float py) {
+        return mix(hex(0xd4d7db), hex(0xaeb2b8), std::clamp((py - y0) / (y1 - y0), 0.0f, 1.0f));
+    }, x0 - 1, y0 - 1, x1 + 1, y1 + 1);
+}
+
+// A dark ring under the socket's nut, so a socket without a plug still reads as a hole.
+void socket_seat(Layer& f, const layout::Socket& s) {
+    float c = layout::kJack / 2.0f, cx = s.x + c, cy = s.y + c;
+    fill(f, circle(cx + 0.5f, cy + 1.0f, c + 1.5f), hex(0x000000), cx - c - 4, cy - c - 4, cx + c + 5, cy + c + 5, 0.4f);
+    fill(f, ring(cx, cy, c + 1.0f, 0.5f), hex(0xffffff), cx - c - 3, cy - c - 3, cx + c + 3, cy + c + 3, 0.12f);
+}
+
 Layer back(const Panel& p) {
     Layer f(p.w, p.h);
     unsigned seed = seed_of(p.back);
     brushed(f, 0, 0, p.w, p.h, hex(0x33363c), 0.05f, seed);
-    int header = p.h >= 80 ? layout::kHeader : layout::kSmallHeader;
+    int header = layout::back_header(p.h);
     brushed(f, 0, 0, p.w, header, hex(0x1b1d21), 0.05f, seed + 1);
     for (int x = 0; x < p.w; ++x) f.blend(x, header, hex(0x000000), 0.5f), f.blend(x, header + 1, hex(0xffffff), 0.12f);
-    engrave(f, Font::CondBold, header > 16 ? 10 : 8, p.w / 2.0f, header > 16 ? 15 : 11,
-            p.w >= 200 ? std::string(p.title) + " \xc2\xb7 CONNECTIONS" : std::string(p.title), true, Align::Centre);
+    // The module's name is a label at the left of the strip; the type is
+    // engraved at the right where the strip is wide enough for both.
+    if (p.w >= 200)
+        engrave(f, Font::CondBold, 10, p.w - 16.0f, 15,
+                p.w >= 400 ? std::string(p.title) + " \xc2\xb7 CONNECTIONS" : std::string(p.title), true, Align::Right);
     Sdf frame = [=](float x, float y) { return std::fabs(rbox(5, header + 5, p.w - 10, p.h - header - 10, 3)(x, y)) - 0.5f; };
     fill(f, frame, hex(0x8a8f97), 0, header, p.w, p.h, 0.35f);
+    if (const layout::Back* b = back_of(p)) {
+        output_plate(f, *b, header);
+        for (const layout::Socket& s : b->sockets) socket_seat(f, s);
+    }
     if (p.h >= 80)
         for (auto [x, y] : {std::pair<int, int>{7, 11}, {p.w - 8, 11}, {7, p.h - 8}, {p.w - 8, p.h - 8}}) screw(f, x, y, 3.2f, 0.3f);
     bevel(f);

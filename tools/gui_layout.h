@@ -370,4 +370,147 @@ inline const std::vector<Panel>& panels() {
     return p;
 }
 
+// ------------------------------------------------------------------ backs
+// The wiring views (the panels' backs). A socket's name says which port of
+// the module it stands for, so the cable code reads it instead of keeping a
+// table per panel (panels/sockets.h):
+//   "JACK_IN_<KEY>"            an input; KEY is its key in the links section
+//                              of a patch file for that module type
+//   "JACK_IN_ADD_CHANELL_<n>"  mixer channel n, from 1
+//   "JACK_OUT"                 the value output
+//   "JACK_GATE_OUT"            the gate output (keyboard, sequencer)
+//   "JACK_SYNC_OUT"            the sync output (keyboard, sequencer)
+// Inputs use the picture JACK_IN, outputs JACK_OUT. The writer puts a label
+// "LABEL_<socket name>" with the caption centred under each socket, and the
+// face drawer gives every socket a seat and the outputs a light plate.
+
+/// Socket picture size (JACK_IN, JACK_OUT), pixels.
+constexpr int kJack = 16;
+/// Height of the name strip of a back of height h.
+constexpr int back_header(int h) { return h >= 80 ? kHeader : kSmallHeader; }
+/// Left x of a socket centred in column i of n equal columns across a back
+/// w wide, inside the 6-pixel margins of its frame.
+constexpr int jack_column(int i, int n, int w) { return 6 + (2 * i + 1) * (w - 12) / (2 * n) - kJack / 2; }
+/// Baseline of the caption under a socket whose top is at y.
+constexpr int jack_caption_y(int y) { return y + kJack + 10; }
+/// Caption font and size (points, as labels).
+constexpr int kJackFont = kCond, kJackSize = 6;
+/// Caption colours: light on the dark plate, dark on the outputs' plate.
+constexpr int kJackInk = 0xd8d4ca, kJackOutInk = 0x1c1e22;
+
+struct Socket {
+    const char* name;     ///< socket element name (see above)
+    const char* caption;  ///< text under it; spaces are written as '_'
+    int x, y;             ///< top-left corner of the socket picture
+};
+inline Socket jack(const char* name, const char* caption, int x, int y) { return Socket{name, caption, x, y}; }
+/// An output socket: its name ends in "_OUT".
+inline bool is_output(const Socket& s) {
+    const char* end = s.name;
+    while (*end) ++end;
+    return end - s.name >= 4 && end[-4] == '_' && end[-3] == 'O' && end[-2] == 'U' && end[-1] == 'T';
+}
+
+struct Back {
+    const char* rc;     ///< back resource file written, relative to data/
+    const char* front;  ///< the front whose size, back picture and title this back shares
+    const char* name;   ///< caption of label_NAME, one token (the panels write the module's name)
+    std::vector<Socket> sockets;
+};
+
+/// The channel sockets of the mixer: 21 in three rows of seven, one per strip of the face.
+inline std::vector<Socket> mixer_jacks() {
+    static const char* const captions[] = {"CH 1",  "CH 2",  "CH 3",  "CH 4",  "CH 5",  "CH 6",  "CH 7",
+                                           "CH 8",  "CH 9",  "CH 10", "CH 11", "CH 12", "CH 13", "CH 14",
+                                           "CH 15", "CH 16", "CH 17", "CH 18", "CH 19", "CH 20", "CH 21"};
+    static const char* const names[] = {
+        "JACK_IN_ADD_CHANELL_1",  "JACK_IN_ADD_CHANELL_2",  "JACK_IN_ADD_CHANELL_3",  "JACK_IN_ADD_CHANELL_4",
+        "JACK_IN_ADD_CHANELL_5",  "JACK_IN_ADD_CHANELL_6",  "JACK_IN_ADD_CHANELL_7",  "JACK_IN_ADD_CHANELL_8",
+        "JACK_IN_ADD_CHANELL_9",  "JACK_IN_ADD_CHANELL_10", "JACK_IN_ADD_CHANELL_11", "JACK_IN_ADD_CHANELL_12",
+        "JACK_IN_ADD_CHANELL_13", "JACK_IN_ADD_CHANELL_14", "JACK_IN_ADD_CHANELL_15", "JACK_IN_ADD_CHANELL_16",
+        "JACK_IN_ADD_CHANELL_17", "JACK_IN_ADD_CHANELL_18", "JACK_IN_ADD_CHANELL_19", "JACK_IN_ADD_CHANELL_20",
+        "JACK_IN_ADD_CHANELL_21"};
+    std::vector<Socket> v;
+    for (int n = 0; n < 21; ++n) v.push_back(jack(names[n], captions[n], jack_column(n % 7, 7, 296), 32 + 40 * (n / 7)));
+    v.push_back(jack("JACK_OUT", "OUT", jack_column(3, 7, 296), 160));
+    return v;
+}
+
+inline const std::vector<Back>& backs() {
+    static const std::vector<Back> b = {
+        {"RC/BACK_VCO.RC", "RC/VCO.RC", "VCO", {
+            jack("JACK_IN_MOD_FREQ", "FREQ MOD", jack_column(0, 4, 210), 32),
+            jack("JACK_IN_MOD_PHASE", "PHASE MOD", jack_column(1, 4, 210), 32),
+            jack("JACK_IN_MOD_AMP", "AMP MOD", jack_column(2, 4, 210), 32),
+            jack("JACK_IN_MOD_PWM", "PWM MOD", jack_column(3, 4, 210), 32),
+            jack("JACK_IN_ALT_FREQ", "ALT FREQ", jack_column(0, 4, 210), 66),
+            jack("JACK_IN_ALT_PHASE", "ALT PHASE", jack_column(1, 4, 210), 66),
+            jack("JACK_IN_ALT_AMP", "ALT AMP", jack_column(2, 4, 210), 66),
+            jack("JACK_IN_ALT_PWM", "ALT PWM", jack_column(3, 4, 210), 66),
+            jack("JACK_IN_IN", "PITCH", jack_column(0, 4, 210), 100),
+            jack("JACK_OUT", "OUT", jack_column(3, 4, 210), 100),
+        }},
+        {"RC/BACK_VCA.RC", "RC/VCA.RC", "VCA", {
+            jack("JACK_IN_IN", "IN", jack_column(0, 3, 146), 34),
+            jack("JACK_IN_GATE", "GATE", jack_column(1, 3, 146), 34),
+            jack("JACK_OUT", "OUT", jack_column(2, 3, 146), 34),
+        }},
+        {"RC/BACK_VCF.RC", "RC/VCF.RC", "VCF", {
+            jack("JACK_IN_IN", "IN", jack_column(0, 4, 236), 32),
+            jack("JACK_IN_GATE", "GATE", jack_column(1, 4, 236), 32),
+            jack("JACK_IN_SYNC", "SYNC", jack_column(2, 4, 236), 32),
+            jack("JACK_OUT", "OUT", jack_column(3, 4, 236), 32),
+            jack("JACK_IN_MOD_FREQ", "CUTOFF MOD", jack_column(0, 4, 236), 72),
+            jack("JACK_IN_MOD_PHASE", "PHASE MOD", jack_column(1, 4, 236), 72),
+            jack("JACK_IN_MOD_AMP", "MIX MOD", jack_column(2, 4, 236), 72),
+        }},
+        {"RC/BACK_SAMPLER.RC", "RC/SAMPLER_MINI.RC", "SAMPLER", {
+            jack("JACK_IN_IN", "PITCH", jack_column(0, 7, 416), 46),
+            jack("JACK_IN_GATE", "GATE", jack_column(1, 7, 416), 46),
+            jack("JACK_IN_SYNC", "SYNC", jack_column(2, 7, 416), 46),
+            jack("JACK_IN_MOD_FREQ", "PITCH MOD", jack_column(3, 7, 416), 46),
+            jack("JACK_IN_MOD_PHASE", "PHASE MOD", jack_column(4, 7, 416), 46),
+            jack("JACK_IN_MOD_AMP", "LEVEL MOD", jack_column(5, 7, 416), 46),
+            jack("JACK_OUT", "OUT", jack_column(6, 7, 416), 46),
+        }},
+        {"RC/BACK_MIXER.RC", "RC/MIXER.RC", "MIXER", mixer_jacks()},
+        {"RC/BACK_KEYBOARD.RC", "RC/KEYBOARD.RC", "KEYBOARD", {
+            jack("JACK_OUT", "PITCH", jack_column(0, 3, 116), 40),
+            jack("JACK_GATE_OUT", "GATE", jack_column(1, 3, 116), 40),
+            jack("JACK_SYNC_OUT", "SYNC", jack_column(2, 3, 116), 40),
+        }},
+        {"RC/BACK_SEQUENCEUR.RC", "RC/SEQUENCEUR_MINI.RC", "SEQUENCER", {
+            jack("JACK_IN_SYNC", "SYNC IN", jack_column(0, 6, 436), 46),
+            jack("JACK_OUT", "PITCH", jack_column(3, 6, 436), 46),
+            jack("JACK_GATE_OUT", "GATE", jack_column(4, 6, 436), 46),
+            jack("JACK_SYNC_OUT", "SYNC OUT", jack_column(5, 6, 436), 46),
+        }},
+        {"RC/BACK_SOUND_OUTPUT.RC", "RC/SOUND_OUTPUT.RC", "SOUND_OUT", {
+            jack("JACK_IN_IN", "IN", jack_column(0, 1, 116), 22),
+        }},
+        {"RC/BACK_AFFICHAGE.RC", "RC/AFFICHAGE.RC", "VALUE", {
+            jack("JACK_IN_IN", "IN", jack_column(0, 2, 116), 22),
+            jack("JACK_OUT", "OUT", jack_column(1, 2, 116), 22),
+        }},
+        {"RC/BACK_CONSTANTE.RC", "RC/CONSTANTE.RC", "CONSTANT", {
+            jack("JACK_OUT", "OUT", jack_column(0, 1, 116), 22),
+        }},
+        {"RC/BACK_VARIABLE.RC", "RC/VARIABLE.RC", "VARIABLE", {
+            jack("JACK_IN_IN", "IN", jack_column(0, 3, 116), 22),
+            jack("JACK_IN_IN_ASSIGN", "ASSIGN", jack_column(1, 3, 116), 22),
+            jack("JACK_OUT", "OUT", jack_column(2, 3, 116), 22),
+        }},
+        {"RC/BACK_OPERATION.RC", "RC/OPERATION.RC", "OPERATION", {
+            jack("JACK_IN_IN1", "IN 1", jack_column(0, 4, 116), 22),
+            jack("JACK_IN_IN2", "IN 2", jack_column(1, 4, 116), 22),
+            jack("JACK_IN_IN_IF", "IF", jack_column(2, 4, 116), 22),
+            jack("JACK_OUT", "OUT", jack_column(3, 4, 116), 22),
+        }},
+        {"RC/BACK_GENERATOR.RC", "RC/GENERATOR.RC", "PATCH", {
+            jack("JACK_OUT", "OUT", jack_column(0, 1, 116), 36),
+        }},
+    };
+    return b;
+}
+
 }  // namespace layout

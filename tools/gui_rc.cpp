@@ -1,8 +1,10 @@
-// Front resource files of the panels (data/RC/*.RC and the set-up window's
-// FOND_GLOBAL.RC), written from the layout table in the panels' own writer
-// style: tab-separated fields, "\r\n" line ends.
+// Resource files of the panels (data/RC/*.RC, the backs' RC/BACK_*.RC and
+// the set-up window's FOND_GLOBAL.RC), written from the layout table in the
+// panels' own writer style: tab-separated fields, "\r\n" line ends.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "tools/gui_layout.h"
 #include "tools/gui_pictures.h"
@@ -40,6 +42,51 @@ bool write_item(FILE* f, const Item& it) {
     }
 }
 
+const layout::Panel* panel_of(const char* rc) {
+    for (const layout::Panel& p : layout::panels())
+        if (!std::strcmp(p.rc, rc)) return &p;
+    return nullptr;
+}
+
+// A back shares its front's size and back picture; its sockets must lie on it.
+bool write_back(const layout::Back& b) {
+    const layout::Panel* front = panel_of(b.front);
+    if (!front || !*front->back) {
+        std::fprintf(stderr, "%s: no front %s with a back picture\n", b.rc, b.front);
+        return false;
+    }
+    FILE* f = std::fopen(b.rc, "wb");
+    if (!f) {
+        std::fprintf(stderr, "cannot write %s\n", b.rc);
+        return false;
+    }
+    bool ok = true;
+    std::fprintf(f, "THIS\tCOLOR=0;WIDTH=%d;HEIGHT=%d;ALPHA=255;\r\n", front->w, front->h);
+    const bool small = layout::back_header(front->h) == layout::kSmallHeader;
+    ok = write_item(f, small ? layout::name_label(b.name, 6, 11, 7) : layout::name_label(b.name, 16, 15)) && ok;
+    // Captions are drawn by the font engine at its pixel size; centring them
+    // needs the same font the generator measures with.
+    const int px = int(std::lround(layout::kJackSize * 96.0 / 72.0));
+    for (const layout::Socket& s : b.sockets) {
+        if (s.x < 0 || s.y < 0 || s.x + layout::kJack > front->w || s.y + layout::kJack > front->h) {
+            std::fprintf(stderr, "%s: socket %s lies off the %d x %d face\n", b.rc, s.name, front->w, front->h);
+            ok = false;
+        }
+        const bool out = layout::is_output(s);
+        ok = write_item(f, layout::sprite(s.name, out ? "JACK_OUT" : "JACK_IN", s.x, s.y,
+                                          out ? "JACK_OUT_MASK" : "JACK_IN_MASK")) && ok;
+        std::string caption = s.caption, label = std::string("LABEL_") + s.name;
+        int x = int(std::lround(s.x + layout::kJack / 2.0 - text_width(Font::Cond, px, caption) / 2));
+        for (char& c : caption)
+            if (c == ' ') c = '_';  // one token; the label shows '_' as a space
+        ok = write_item(f, layout::label(label.c_str(), caption.c_str(), x, layout::jack_caption_y(s.y), 0,
+                                         layout::kJackFont, layout::kJackSize,
+                                         out ? layout::kJackOutInk : layout::kJackInk)) && ok;
+    }
+    std::fprintf(f, "SPRITE\tIMAGE_FOND\t%s\t0\t0\t0\t0\t0\t0\t%f\t0\t255\r\n", front->back, 1.0);
+    return std::fclose(f) == 0 && ok;
+}
+
 }  // namespace
 
 bool write_rc_files() {
@@ -65,6 +112,7 @@ bool write_rc_files() {
         std::fprintf(f, "SPRITE\tIMAGE_FOND\t%s\t0\t0\t0\t0\t0\t0\t%f\t0\t255\r\n", p.face, 1.0);
         ok = std::fclose(f) == 0 && ok;
     }
+    for (const layout::Back& b : layout::backs()) ok = write_back(b) && ok;
     return ok;
 }
 
