@@ -46,6 +46,12 @@ void VCA::gate_closed_step() {
 
 int VCA::evolue() {
     if (source == nullptr) return 0;
+    // Off, the output is 0 and the envelope stands still; `value` is also the
+    // running level, so a sustain resumes at its level when switched on again.
+    if (POWER == 0) {
+        value = 0.0f;
+        return 1;
+    }
     BYPASS = gate_source == nullptr ? 1 : 0;
     if (BYPASS == 1) {
         value = 1.0f;

@@ -21,9 +21,11 @@ public:
     float RELEASE = 1000.0f;    ///< ms
     float release_level = 0.0f; ///< level the release starts from
     int BYPASS = 0;             ///< recomputed each step: 1 while the gate is not linked
+    int POWER = 1;              ///< 0 switches the amplifier off: it outputs 0 and its envelope waits
 
     VCA();
     /// One sample; 0 (and nothing done) while the signal input is not linked.
+    /// Switched off (POWER 0), it outputs 0.
     int evolue() override;
 
 private:

@@ -176,3 +176,24 @@ TEST(VcaEnvelope, InvertTurnsTheAttackUpsideDown) {
     float v = r.step();  // envelope about 0.5 -> |0.5 - 1| x 0.8
     EXPECT_NEAR(v, 0.4, 1e-3);
 }
+
+TEST(VcaPower, SwitchedOffIsSilentAndResumesWhenSwitchedOn) {
+    Rig r;
+    r.vca.ATTACK = 10;
+    r.vca.DECAY = 100000;
+    r.vca.SUSTAIN = 0.5f;
+    r.gate = 1;
+    r.steps(20000);
+    EXPECT_EQ(r.vca.value, 0.5f);  // holding the sustain
+    r.vca.POWER = 0;
+    for (int i = 0; i < 100; i++) ASSERT_EQ(r.step(), 0.0f);
+    r.vca.POWER = 1;
+    EXPECT_EQ(r.step(), 0.5f);  // back at the sustain level
+
+    float in = 0.3f;  // a fixed level (no gate link) is silenced too
+    VCA level;
+    level.source = &in;
+    level.POWER = 0;
+    EXPECT_EQ(level.evolue(), 1);
+    EXPECT_EQ(level.value, 0.0f);
+}
