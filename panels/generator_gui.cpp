@@ -143,6 +143,14 @@ struct COLUMN {
     bool own_numbers;   ///< oscillators and samplers count their panels from 0
 };
 
+// The back shows the module's name as the front does.
+void name_the_back(OBJET* panel, const char* name) {
+    std::vector<SPRITE*>* shown = panel->current_list;
+    panel->current_list = &panel->alt_elements;
+    set_label(panel, "label_NAME", "%s", name);
+    panel->current_list = shown;
+}
+
 struct BUILDER {
     std::vector<OBJET*>* list;
     int column_x = 0;
@@ -156,6 +164,7 @@ struct BUILDER {
             char name[32];
             std::snprintf(name, sizeof name, "%d", c.own_numbers ? i : running + i);
             PANEL* panel = new PANEL(modules[i], 0, 0, name);
+            name_the_back(panel, modules[i]->name);
             panel->x = (float)column_x;
             panel->y = (float)(c.top + i * c.step * 1.5f);
             list->insert(list->begin(), panel);
