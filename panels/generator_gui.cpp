@@ -38,7 +38,8 @@ GENERATOR*& current_patch() {
 
 GENERATOR_GUI::GENERATOR_GUI(GENERATOR* m, int px, int py, const char* name) : OBJET(px, py, name), module(m) {
     build_panel(this, "GENERATOR_%s", "RC/BACK_GENERATOR.RC", "RC/GENERATOR.RC");
-    set_label(this, "label_NAME", "%s", module != nullptr ? module->name : "");
+    // The top-level patch has no name of its own.
+    set_label(this, "label_NAME", "%s", module != nullptr && module->name[0] != '\0' ? module->name : "PATCH");
     if (module != nullptr && module->file_name[0] != '\0') set_label(this, "label_KSY_NAME", "%s", module->file_name);
     toggle_all_draw_flag(1);
 }

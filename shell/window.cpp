@@ -36,8 +36,8 @@ constexpr int SCROLL_STEP = 40;
 
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag a knob up/down: turn it   Click: buttons, displays   Tab: back view (sockets)   "
-    "Arrows, middle-drag: scroll   Home: back to the start   Esc: quit";
+    "Drag knob: turn    Click: buttons, displays    Tab: backs (sockets)    "
+    "Arrows, middle-drag: scroll    Home: start    Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -150,6 +150,9 @@ bool handle_events(SCENE& scene) {
 }
 
 void draw_frame(SCENE& scene, int width, int height) {
+    // Cleared to the background's colour: rectangles start 13 rows low.
+    const unsigned rack = (unsigned)scene.background->COLOR;
+    glClearColor(((rack >> 16) & 0xFF) / 255.0f, ((rack >> 8) & 0xFF) / 255.0f, (rack & 0xFF) / 255.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     OrthoMode(0, 0, width, height);
     // The background does not scroll.

@@ -6,10 +6,13 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "tests/processes.h"
 #include "tests/temp_path.h"
 #include "tests/xvfb.h"
+#include "tests/e2e/recording.h"
 
 // Xlib last: its macros (None, Status, ...) clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -28,16 +31,27 @@ struct PROGRAM {
     XVFB& x;
     std::string log = test_temp_path("window.log");
     CHILD child;
-    explicit PROGRAM(XVFB& server) : x(server) {
-        // A patch without modules: the window shows the demonstration panel.
-        child = spawn_child({std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none", "KSY/no_such.ksy"},
-                            KEL_DATA_DIR, {x.env()}, log, false);
+    // By default a patch without modules: the window shows the demonstration panel.
+    explicit PROGRAM(XVFB& server, const std::vector<std::string>& args = {"KSY/no_such.ksy"}) : x(server) {
+        std::vector<std::string> argv{std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none"};
+        argv.insert(argv.end(), args.begin(), args.end());
+        child = spawn_child(argv, KEL_DATA_DIR, {x.env()}, log, false);
     }
     ~PROGRAM() { stop_child(child, SIGKILL); }
     bool says(const std::string& text, int ms = 10000) { return wait_for_text(log, text, milliseconds(ms)); }
     void xdotool(const std::string& args) {
         const std::string command = "DISPLAY=" + x.display() + " xdotool " + args;
         ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    }
+    /// Waits for "Window open" and for the window to be mapped, so that
+    /// pointer actions land on it.
+    bool window_shown() {
+        if (!says("Window open", 30000)) return false;
+        const std::string command = "DISPLAY=" + x.display() +
+                                    " timeout 10 xdotool search --sync --onlyvisible --name '^z_ozodive' >/dev/null";
+        if (std::system(command.c_str()) != 0) return false;
+        std::this_thread::sleep_for(milliseconds(300));  // a frame or two drawn
+        return true;
     }
     int status_within(int ms) {
         int status = -1;
@@ -77,10 +91,11 @@ int press_close_button(const std::string& display) {
 }  // namespace
 
 TEST(Window, HoverDragClickAndEscape) {
-    XVFB x;
+    XVFB& x = shared_xvfb();  // one server per test process: restarting one is slow and racy
     ASSERT_FALSE(x.display().empty());
     PROGRAM program(x);
     ASSERT_TRUE(program.says("Window open (1024 x 768)", 30000)) << file_text(program.log);
+    ASSERT_TRUE(program.window_shown());
 
     program.xdotool("mousemove " + std::to_string(KNOB_X) + " " + std::to_string(KNOB_Y));
     EXPECT_TRUE(program.says("demo: TOUCH_IN D_SLD_DEMO"));
@@ -110,10 +125,10 @@ TEST(Window, HoverDragClickAndEscape) {
 }
 
 TEST(Window, CloseButtonEndsWithZero) {
-    XVFB x;
+    XVFB& x = shared_xvfb();  // one server per test process: restarting one is slow and racy
     ASSERT_FALSE(x.display().empty());
     PROGRAM program(x);
-    ASSERT_TRUE(program.says("Window open", 30000)) << file_text(program.log);
+    ASSERT_TRUE(program.window_shown()) << file_text(program.log);
     // The title reaches the server with the program's next requests: retry.
     EXPECT_TRUE(wait_until([&] { return press_close_button(x.display()) == 1; }, milliseconds(5000)));
     EXPECT_EQ(program.status_within(10000), 0);
@@ -130,4 +145,83 @@ TEST(Window, WithoutADisplaySaysSoAndEndsWithOne) {
     const std::string out = file_text(log);
     EXPECT_NE(out.find("--headless"), std::string::npos) << out;
     EXPECT_EQ(out.find("Generating Note Tabs"), std::string::npos) << "asked nothing before giving up";
+}
+
+// --- the panels of a patch -----------------------------------------------------
+
+namespace {
+// One sine oscillator into the sound output: the oscillator's panel heads the
+// first column (0, 25), the sound output's the second (210, 50, 116 wide), and
+// the patch panel stands right of the last column (210 + 116 + 10, 50).
+std::string one_oscillator_patch() {
+    const std::string path = test_temp_path("one_vco.ksy");
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fprintf(f, "BEGIN_OBJECTS_DECLARE\nVCO_TONE;TYPE=1;FREQ=440;AMOUNT=0.8;\nSOUND_OUT;;\n"
+                    "END_OBJECTS_DECLARE\nBEGIN_LINKS_DECLARE\nSOUND_OUT;IN=VCO_TONE;\nEND_LINKS_DECLARE\n");
+    std::fclose(f);
+    return path;
+}
+// Window points of the oscillator panel's widgets (pictures drawn 15 rows low).
+constexpr int FREQ_KNOB_X = 16 + 16, FREQ_KNOB_Y = 25 + 15 + 84 + 16;
+constexpr int VCO_POWER_X = 176 + 9, VCO_POWER_Y = 25 + 15 + 2 + 9;
+constexpr int PATCH_DISPLAY_X = 336 + 22 + 36, PATCH_DISPLAY_Y = 50 + 15 + 19 + 14;
+
+void pause(int ms) { std::this_thread::sleep_for(milliseconds(ms)); }
+
+size_t count_of(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) n++;
+    return n;
+}
+}  // namespace
+
+TEST(WindowPanels, KnobRaisesThePitchAndPowerSilences) {
+    XVFB& x = shared_xvfb();  // one server per test process: restarting one is slow and racy
+    ASSERT_FALSE(x.display().empty());
+    const std::string record = std::string(KEL_DATA_DIR) + "/record.wav";
+    std::remove(record.c_str());
+    PROGRAM program(x, {"--record", one_oscillator_patch()});
+    ASSERT_TRUE(program.window_shown()) << file_text(program.log);
+    pause(500);
+    // 60 pixels down: 60 steps of 1 Hz in the band above 50 Hz.
+    program.xdotool("mousemove " + std::to_string(FREQ_KNOB_X) + " " + std::to_string(FREQ_KNOB_Y) + " mousedown 1");
+    program.xdotool("mousemove " + std::to_string(FREQ_KNOB_X) + " " + std::to_string(FREQ_KNOB_Y + 60));
+    program.xdotool("mouseup 1");
+    pause(800);
+    program.xdotool("mousemove " + std::to_string(VCO_POWER_X) + " " + std::to_string(VCO_POWER_Y) + " click 1");
+    pause(800);
+    program.xdotool("key Escape");
+    ASSERT_EQ(program.status_within(15000), 0) << file_text(program.log);
+
+    const std::vector<short> all = left_channel(record);
+    std::remove(record.c_str());
+    const std::vector<short> heard = audible_part(all);
+    ASSERT_GT(heard.size(), 44100u);
+    EXPECT_NEAR(pitch(std::vector<short>(heard.begin(), heard.begin() + 8820)), 440.0, 3.0);
+    EXPECT_NEAR(pitch(std::vector<short>(heard.end() - 8820, heard.end())), 500.0, 3.0);
+    // After POWER the oscillator is silent to the end.
+    const auto last_loud = std::find_if(all.rbegin(), all.rend(), [](short v) { return std::abs(v) > 100; });
+    EXPECT_GT(last_loud - all.rbegin(), 44100 * 3 / 10) << "less than 0.3 s of silence after POWER";
+}
+
+TEST(WindowPanels, PatchPanelReloadsAnotherPatch) {
+    XVFB& x = shared_xvfb();  // one server per test process: restarting one is slow and racy
+    ASSERT_FALSE(x.display().empty());
+    PROGRAM program(x, {one_oscillator_patch()});
+    ASSERT_TRUE(program.window_shown()) << file_text(program.log);
+    program.xdotool("mousemove " + std::to_string(PATCH_DISPLAY_X) + " " + std::to_string(PATCH_DISPLAY_Y) +
+                    " click 1");
+    // The panels of the new patch are built...
+    ASSERT_TRUE(wait_until([&] { return count_of(file_text(program.log), "Init Gui From Current()") >= 2; },
+                           milliseconds(15000)))
+        << file_text(program.log);
+    // ...and answer: the backs and fronts, a drag and a click over them.
+    program.xdotool("key Tab");
+    program.xdotool("key Tab");
+    program.xdotool("mousemove " + std::to_string(FREQ_KNOB_X) + " " + std::to_string(FREQ_KNOB_Y) +
+                    " mousedown 1 mousemove " + std::to_string(FREQ_KNOB_X) + " " + std::to_string(FREQ_KNOB_Y + 20) +
+                    " mouseup 1 click 1");
+    pause(500);
+    program.xdotool("key Escape");
+    EXPECT_EQ(program.status_within(15000), 0) << file_text(program.log);
 }
