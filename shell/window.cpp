@@ -24,6 +24,8 @@
 #include "shell/demo_panel.h"
 #include "shell/globals.h"
 #include "shell/patch_reload.h"
+#include "shell/patching.h"
+#include "shell/save_command.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 
@@ -36,8 +38,8 @@ constexpr int SCROLL_STEP = 40;
 
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag knob: turn    Click: buttons, displays    Tab: backs (sockets)    "
-    "Arrows, middle-drag: scroll    Home: start    Esc: quit";
+    "Drag knob: turn   Click: buttons, displays   Tab: backs (sockets)   "
+    "Arrows, middle-drag: scroll   Home: start   Ctrl+S: save   Ctrl+Z: undo cable   Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -72,6 +74,7 @@ struct SCENE {
     }
 
     void destroy() {
+        patching_reset();
         reset_event_state();
         if (patch_panel != nullptr) {
             destroy_panels(patch_panel->objets);
@@ -105,17 +108,33 @@ struct SCENE {
     }
 };
 
-void draw_help_line(int width) {
+// The help line, and above it the status line when there is news.
+void draw_help_line(int width, const char* status) {
     const int height = window_height();
-    FillRect(0, height - RECT_Y_SHIFT - 22, width, 22, (int)0xE0101418u);
-    glColor3d(0.85, 0.82, 0.72);
+    const bool news = status != nullptr && status[0] != '\0';
+    const int rows = news ? 42 : 22;
+    FillRect(0, height - RECT_Y_SHIFT - rows, width, rows, (int)0xE0101418u);
     // Text rows count from the bottom of the window.
+    if (news) {
+        glColor3d(1.0, 0.78, 0.35);
+        freetype::print(FONTS.get_Font(0, 12), 10, 27, "%s", status);
+    }
+    glColor3d(0.85, 0.82, 0.72);
     freetype::print(FONTS.get_Font(0, 12), 10, 7, "%s", HELP_LINE);
     glColor3d(1, 1, 1);
 }
 
 // The keys of the window itself; true when the key was one of them.
-bool window_key(SCENE& scene, SDLKey key) {
+bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
+    const bool ctrl = (mod & KMOD_CTRL) != 0;
+    if (ctrl && key == SDLK_s) {
+        save_from_window(scene.patch_panel);
+        return true;
+    }
+    if (ctrl && key == SDLK_z) {
+        patching_undo(scene.patch_panel);
+        return true;
+    }
     switch (key) {
     case SDLK_TAB: scene.toggle_backs(); return true;
     case SDLK_LEFT: offsx -= SCROLL_STEP; return true;
@@ -132,7 +151,8 @@ bool handle_events(SCENE& scene) {
     int result = 0;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT) return false;
-        if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym)) continue;
+        if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
+        if (patching_event(event, scene.shown, scene.patch_panel)) continue;
         if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_MIDDLE) {
             scene.pan_from_x = offsx;
             scene.pan_from_y = offsy;
@@ -167,7 +187,8 @@ void draw_frame(SCENE& scene, int width, int height) {
     for (OBJET* p : scene.shown) p->evolue();
     for (OBJET* p : scene.shown) p->toggle_all_draw_flag(1);
     draw_all_modules(0, 0, scene.shown, offsx, offsy, 0, 1, 1);
-    draw_help_line(width);
+    draw_patching(scene.shown, scene.patch_panel);
+    draw_help_line(width, patching_status());
     PerspectiveMode();
 }
 }  // namespace

@@ -1,0 +1,8 @@
+#include "shell/save_command.h"
+
+#include <cstdio>
+
+int save_from_window(GENERATOR_GUI*) {
+    std::printf("Saving is not available yet\n");
+    return 0;
+}
