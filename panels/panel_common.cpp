@@ -2,7 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "panels/panel_globals.h"
 
@@ -62,16 +64,48 @@ BUTTON* find_button(OBJET* panel, const char* name) {
     return dynamic_cast<BUTTON*>(panel->get_SPRITE_by_name(name));
 }
 
-void set_label(OBJET* panel, const char* name, const char* format, ...) {
-    LABEL* label = find_label(panel, name);
+namespace {
+void write_label_v(LABEL* label, const char* format, va_list args) {
     if (label == nullptr) return;
     char text[CAPTION_SIZE];
-    va_list args;
-    va_start(args, format);
     std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     label->set_caption(text);
     label->changed = 1;
+}
+}  // namespace
+
+void write_label(LABEL* label, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    write_label_v(label, format, args);
+    va_end(args);
+}
+
+void set_label(OBJET* panel, const char* name, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    write_label_v(find_label(panel, name), format, args);
+    va_end(args);
+}
+
+// Shows a picture in a display, or nothing at all for a null one. A blank
+// display keeps the box of the picture it showed, so it can still be clicked.
+void show_or_blank(OBJET* panel, const char* name, const char* image) {
+    SPRITE* display = panel->get_SPRITE_by_name(name);
+    if (display == nullptr) return;
+    if (image == nullptr) {
+        display->evolue();  // takes the size of the picture it shows now
+        image = "";
+    }
+    display->set_sprite_NAME(image);
+    display->changed = 1;
+}
+
+int knob_angle(float value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483648.0f) return std::numeric_limits<int>::max();
+    if (value <= -2147483648.0f) return std::numeric_limits<int>::min();
+    return (int)value;
 }
 
 void set_picture(OBJET* panel, const char* name, const char* image) {

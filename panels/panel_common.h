@@ -36,6 +36,15 @@ BUTTON* find_button(OBJET* panel, const char* name);
 void set_label(OBJET* panel, const char* name, const char* format, ...) __attribute__((format(printf, 3, 4)));
 /// Shows a picture in the element called name, marked changed.
 void set_picture(OBJET* panel, const char* name, const char* image);
+/// Writes a label's caption (printf format) and marks it changed; nothing for null.
+void write_label(LABEL* label, const char* format, ...) __attribute__((format(printf, 2, 3)));
+/// Shows a picture in a display, or nothing at all for a null picture (a
+/// value outside the display's table). A blank display keeps the box of the
+/// picture it showed, so it can still be clicked.
+void show_or_blank(OBJET* panel, const char* name, const char* image);
+/// A knob's angle for a parameter: its integer part, held at the ends of an
+/// int (0 for NaN).
+int knob_angle(float value);
 /// Puts a two-state button in a state, with the picture of that state.
 void set_button(OBJET* panel, const char* name, int state);
 /// Sets a knob's angle, degrees.

@@ -39,10 +39,6 @@ float within(float v, float low, float high) {
     return v;
 }
 
-/// A knob's angle for a value: its integer part, degrees.
-int knob_angle(float v) {
-    return (int)within(v, -1e6f, 1e6f);
-}
 
 /// The file name after the last '/' or '\' of a path.
 const char* bare_name(const char* path) {
@@ -118,18 +114,6 @@ T* named(T* element, const char* format, const char* panel, int n) {
     return element;
 }
 
-/// Writes a label's caption (printf format) and marks it for drawing; nothing
-/// for a missing label.
-__attribute__((format(printf, 2, 3))) void write_label(LABEL* label, const char* format, ...) {
-    if (label == nullptr) return;
-    char text[CAPTION_SIZE];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
-    label->set_caption(text);
-    label->changed = 1;
-}
 
 }  // namespace
 

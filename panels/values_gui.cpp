@@ -27,18 +27,6 @@ const char* const OPERATION_NAMES[] = {
 };
 constexpr int OPERATIONS = 17;
 
-// Shows a picture in a display, or nothing at all for a null one. A blank
-// display keeps the box of the picture it showed, so it can still be clicked.
-void show_or_blank(OBJET* panel, const char* name, const char* image) {
-    SPRITE* display = panel->get_SPRITE_by_name(name);
-    if (display == nullptr) return;
-    if (image == nullptr) {
-        display->evolue();  // takes the size of the picture it shows now
-        image = "";
-    }
-    display->set_sprite_NAME(image);
-    display->changed = 1;
-}
 
 }  // namespace
 

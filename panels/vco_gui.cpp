@@ -75,26 +75,7 @@ float step_phase(float phase, int direction) {
     return std::isfinite(p) ? (float)p : 0.0f;
 }
 
-// A knob's angle from a parameter, truncated; values beyond an int are held at its ends.
-int knob_angle(float value) {
-    if (std::isnan(value)) return 0;
-    if (value >= 2147483648.0f) return std::numeric_limits<int>::max();
-    if (value <= -2147483648.0f) return std::numeric_limits<int>::min();
-    return (int)value;
-}
 
-// Shows a picture in a display, or nothing at all for a null one. A blank
-// display keeps the box of the picture it showed, so it can still be clicked.
-void show_or_blank(OBJET* panel, const char* name, const char* image) {
-    SPRITE* display = panel->get_SPRITE_by_name(name);
-    if (display == nullptr) return;
-    if (image == nullptr) {
-        display->evolue();  // takes the size of the picture it shows now
-        image = "";
-    }
-    display->set_sprite_NAME(image);
-    display->changed = 1;
-}
 
 }  // namespace
 
