@@ -289,11 +289,15 @@ int OBJET::toggle_view_mode(int type) {
     default:
         break;
     }
+    view_switched();
+    return 1;
+}
+
+void OBJET::view_switched() {
     calcule_lasurfaceoccupee();
     toggle_all_draw_flag(1);
     Draw_Scene(nullptr, 1);
     changed = dirty = 1;
-    return 1;
 }
 
 int OBJET::toggle_all_draw_flag(int value) {

@@ -58,6 +58,9 @@ public:
     BUTTON* get_BUTTON_by_name(const char* name);
     /// 0 switches between modes 1 and 2; 1, 2 and 4 select that mode. Returns 1.
     virtual int toggle_view_mode(int type);
+    /// What every view switch ends with: the size measured again, every
+    /// element marked, the scene drawn, the panel marked changed.
+    void view_switched();
     /// Sets changed and dirty of every element. Returns the element count.
     int toggle_all_draw_flag(int value);
     /// The panel's size from its background picture or WIDTH x HEIGHT, halved in mode 2.

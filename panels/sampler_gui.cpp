@@ -126,10 +126,7 @@ void SAMPLER_GUI::show(std::vector<SPRITE*>* list, int mode) {
     }
     view_mode = mode;
     current_list = list;
-    calcule_lasurfaceoccupee();
-    toggle_all_draw_flag(1);
-    Draw_Scene(nullptr);
-    changed = dirty = 1;
+    view_switched();
 }
 
 int SAMPLER_GUI::toggle_view_mode(int mode) {

@@ -387,10 +387,7 @@ int SEQ_GUI::toggle_view_mode(int type) {
     default:
         break;
     }
-    calcule_lasurfaceoccupee();
-    toggle_all_draw_flag(1);
-    Draw_Scene(nullptr, 1);
-    changed = dirty = 1;
+    view_switched();
     return 1;
 }
 
