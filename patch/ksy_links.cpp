@@ -1,5 +1,6 @@
 // The links section of a patch file: which output feeds which input. A link
-// points the target's input at the source's value, gate or pulse word.
+// points the target's input at the source's value, gate or pulse word, with
+// the writes of patch/link_ports.h that hand-made cables use too.
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -7,6 +8,7 @@
 
 #include "patch/kstr_parser.h"
 #include "patch/ksy_reader.h"
+#include "patch/link_ports.h"
 #include "patch/type_words.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
@@ -86,20 +88,6 @@ OUTPUT_SYNC* sync_source(GENERATOR& g, const char* name, SourceSet set) {
     if (w == TW_KEY) return g.get_KEYBOARD_by_name(name);
     if (w == TW_SEQUENCER) return g.get_SEQUENCER_by_name(name);
     return nullptr;
-}
-
-// A source that is not found leaves the input as it was.
-void link_address(float*& input, OUTPUT* o) {
-    if (o != nullptr) input = &o->value;
-}
-void link_new(GENERATOR& g, INPUT*& input, OUTPUT* o) {
-    if (o != nullptr) input = g.new_link(o);
-}
-void link_gate(int*& input, OUTPUT_GATE* o) {
-    if (o != nullptr) input = &o->gate;
-}
-void link_sync(int*& input, OUTPUT_SYNC* o) {
-    if (o != nullptr) input = &o->pulse;
 }
 
 // ------------------------------------------------------------ one link line
