@@ -146,10 +146,13 @@ bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     }
 }
 
-// Drains the window's events into the panels. False when the window was closed.
-bool handle_events(SCENE& scene) {
+// Drains the window's events into the panels; *count says how many came.
+// False when the window was closed.
+bool handle_events(SCENE& scene, int* count) {
     int result = 0;
+    *count = 0;
     while (SDL_PollEvent(&event)) {
+        ++*count;
         if (event.type == SDL_QUIT) return false;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
         if (patching_event(event, scene.shown, scene.patch_panel)) continue;
@@ -224,12 +227,22 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
+    // Events and remote orders are served every frame; the picture is drawn
+    // at the full rate while the player acts and for a moment after, and at
+    // IDLE_DIVIDER times less otherwise (software GL costs a core per 60 frames).
+    constexpr int IDLE_DIVIDER = 6;
+    const auto lively = std::chrono::seconds(2);
+    auto last_action = clock::now();
+    long frame = 0;
     while (!window_quit) {
-        if (!handle_events(scene)) break;
+        int events = 0;
+        if (!handle_events(scene, &events)) break;
         if (window_quit) break;
-        draw_frame(scene, setup.width, setup.height);
+        if (events > 0) last_action = clock::now();
+        const bool draw = clock::now() - last_action < lively || frame++ % IDLE_DIVIDER == 0;
+        if (draw) draw_frame(scene, setup.width, setup.height);
         if (!chores()) break;
-        SDL_GL_SwapBuffers();
+        if (draw) SDL_GL_SwapBuffers();
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
@@ -237,6 +250,7 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
             scene.destroy();
             scene.build();
             CALLBACK_READY.store(1, std::memory_order_release);
+            last_action = clock::now();
         }
         next += period;
         const auto now = clock::now();
