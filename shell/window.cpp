@@ -38,8 +38,8 @@ constexpr int SCROLL_STEP = 40;
 
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag knob: turn   Click: buttons, displays   Tab: backs (sockets)   "
-    "Arrows, middle-drag: scroll   Home: start   Ctrl+S: save   Ctrl+Z: undo cable   Esc: quit";
+    "Drag a knob: turn  |  Click: switch  |  Tab: sockets  |  Arrows, middle-drag: scroll  |  "
+    "Home  |  Ctrl+S: save  |  Ctrl+Z: undo cable  |  Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -120,7 +120,7 @@ void draw_help_line(int width, const char* status) {
         freetype::print(FONTS.get_Font(0, 12), 10, 27, "%s", status);
     }
     glColor3d(0.85, 0.82, 0.72);
-    freetype::print(FONTS.get_Font(0, 12), 10, 7, "%s", HELP_LINE);
+    freetype::print(FONTS.get_Font(0, 11), 10, 7, "%s", HELP_LINE);
     glColor3d(1, 1, 1);
 }
 

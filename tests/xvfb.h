@@ -43,7 +43,17 @@ public:
             number += c;
         }
         close(fds[0]);
-        if (!number.empty()) name = ":" + number;
+        if (number.empty()) return;
+        // The number comes before the server takes every client: wait until
+        // a client gets an answer.
+        const std::string probe = "DISPLAY=:" + number + " xdotool getdisplaygeometry >/dev/null 2>&1";
+        for (int i = 0; i < 100; i++) {
+            if (std::system(probe.c_str()) == 0) {
+                name = ":" + number;
+                return;
+            }
+            usleep(100000);
+        }
     }
     ~XVFB() { stop_child(server); }
     XVFB(const XVFB&) = delete;
