@@ -187,11 +187,15 @@ PORT_WORDS port_words(const INPUT_PORT& port) {
 }
 
 void restore_port(const INPUT_PORT& port, const PORT_WORDS& w) {
+    // A mixer sums its first channel_count channels: a channel leaves the sum
+    // before its source changes and joins it only once its source is in.
+    const bool shrinks = port.mixer != nullptr && w.channel_count < port.mixer->channel_count;
+    if (shrinks) port.mixer->channel_count = w.channel_count;
     if (port.direct != nullptr) port.direct->source = w.source;
     if (port.owned != nullptr) *port.owned = w.owned;
     if (port.gate != nullptr) port.gate->gate_source = w.word;
     if (port.sync != nullptr) port.sync->sync_source = w.word;
-    if (port.mixer != nullptr) port.mixer->channel_count = w.channel_count;
+    if (port.mixer != nullptr && !shrinks) port.mixer->channel_count = w.channel_count;
 }
 
 void unlink_port(const INPUT_PORT& port) {

@@ -87,8 +87,9 @@ struct PORT_WORDS {
 };
 /// What the port holds now.
 PORT_WORDS port_words(const INPUT_PORT& port);
-/// Puts back what port_words returned, one word at a time: the source first,
-/// then a mixer's count (a channel is summed only once its source is in).
+/// Puts back what port_words returned, one word at a time, in an order the
+/// audio thread may watch: a mixer channel leaves the sum before its source
+/// changes and joins it only after. Undo puts back changes newest first.
 void restore_port(const INPUT_PORT& port, const PORT_WORDS& words);
 /// Makes the port read as unconnected (null). A mixer channel keeps its place
 /// among the mixer's channels (the mixer skips it) and is refilled in place by
