@@ -24,6 +24,7 @@
 #include "shell/demo_panel.h"
 #include "shell/globals.h"
 #include "shell/patch_reload.h"
+#include "shell/keyboard_play.h"
 #include "shell/patching.h"
 #include "shell/save_command.h"
 #include "synth/exit.h"
@@ -75,6 +76,7 @@ struct SCENE {
 
     void destroy() {
         patching_reset();
+        keyboard_play_reset();
         reset_event_state();
         if (patch_panel != nullptr) {
             destroy_panels(patch_panel->objets);
@@ -156,6 +158,7 @@ bool handle_events(SCENE& scene, int* count) {
         if (event.type == SDL_QUIT) return false;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
         if (patching_event(event, scene.shown, scene.patch_panel)) continue;
+        if (keyboard_play_event(event, scene.shown)) continue;
         if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_MIDDLE) {
             scene.pan_from_x = offsx;
             scene.pan_from_y = offsy;
