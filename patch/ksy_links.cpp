@@ -1,8 +1,10 @@
 // The links section of a patch file: which output feeds which input. A link
 // points the target's input at the source's value, gate or pulse word, with
 // the writes of patch/link_ports.h that hand-made cables use too.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -19,15 +21,24 @@ namespace {
 
 /// The source type words an input accepts, in test order.
 struct SourceSet {
-    const TypeWord* words;
-    int n;
+    TypeWord words[TW_COUNT];
+    int n = 0;
 };
 
-template <std::size_t N>
-constexpr SourceSet set_of(const TypeWord (&words)[N]) {
-    return SourceSet{words, static_cast<int>(N)};
+/// The words an input was always read with (`old`), preceded by the other
+/// words of `all`. The last word a name holds decides, so a name holding one
+/// of the old words still resolves as it always did, and a name holding none
+/// (a link older readers dropped) now finds its module.
+template <std::size_t N, std::size_t A>
+SourceSet widened(const TypeWord (&old)[N], const TypeWord (&all)[A]) {
+    SourceSet set;
+    for (TypeWord w : all)
+        if (std::find(std::begin(old), std::end(old), w) == std::end(old)) set.words[set.n++] = w;
+    for (TypeWord w : old) set.words[set.n++] = w;
+    return set;
 }
 
+// What files were always read with, per input.
 const TypeWord ANY_VALUE[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_CONSTANTE, TW_VARIABLE,
                               TW_AFFICHAGE, TW_MIXER, TW_BASIC_OPERATION, TW_SEQUENCER, TW_KEY};
 const TypeWord SOUND_OUT_VALUE[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_CONSTANTE, TW_VARIABLE,
@@ -42,6 +53,26 @@ const TypeWord SAMPLER_MOD[] = {TW_VCO, TW_SAMPLER};
 const TypeWord NOTE_SOURCES[] = {TW_SEQUENCER, TW_KEY};  // sampler pitch; pcf and sampler sync
 const TypeWord GATE_SOURCES[] = {TW_KEY, TW_SEQUENCER};
 const TypeWord KEY_ONLY[] = {TW_KEY};
+
+// Every word of a module with a value output, and of one with a sync output:
+// whatever the saver can name as the source of such an input.
+const TypeWord VALUE_OUTPUTS[] = {TW_VCO, TW_SAMPLER, TW_VCA, TW_PCF, TW_MIXER, TW_CONSTANTE, TW_VARIABLE,
+                                  TW_AFFICHAGE, TW_BASIC_OPERATION, TW_SEQUENCER, TW_KEY, TW_GENERATOR};
+const TypeWord SYNC_OUTPUTS[] = {TW_SEQUENCER, TW_KEY};
+
+// The sets each input reads with now.
+const SourceSet ANY_SOURCE = widened(ANY_VALUE, VALUE_OUTPUTS);
+const SourceSet SOUND_OUT_SOURCE = widened(SOUND_OUT_VALUE, VALUE_OUTPUTS);
+const SourceSet VCO_SOURCE = widened(VCO_VALUE, VALUE_OUTPUTS);
+const SourceSet MIXER_NEW_SOURCE = widened(MIXER_VALUE, VALUE_OUTPUTS);
+const SourceSet VCA_SOURCE = widened(VCA_VALUE, VALUE_OUTPUTS);
+const SourceSet PCF_MOD_SOURCE = widened(PCF_MOD, VALUE_OUTPUTS);
+const SourceSet PCF_SOURCE = widened(PCF_VALUE, VALUE_OUTPUTS);
+const SourceSet SAMPLER_MOD_SOURCE = widened(SAMPLER_MOD, VALUE_OUTPUTS);
+const SourceSet SAMPLER_SOURCE = widened(NOTE_SOURCES, VALUE_OUTPUTS);
+const SourceSet GATE_SOURCE = widened(GATE_SOURCES, GATE_SOURCES);
+const SourceSet SYNC_SOURCE = widened(NOTE_SOURCES, SYNC_OUTPUTS);
+const SourceSet SEQUENCER_SYNC_SOURCE = widened(KEY_ONLY, SYNC_OUTPUTS);
 
 /// The module of type w named name, as an output; null when there is none.
 OUTPUT* find_output(GENERATOR& g, TypeWord w, const char* name) {
@@ -59,31 +90,32 @@ OUTPUT* find_output(GENERATOR& g, TypeWord w, const char* name) {
         case TW_KEY: return g.get_KEYBOARD_by_name(name);
         case TW_GENERATOR: return g.get_GENERATOR_by_name(name);
         case TW_SOUND_OUT: return g.get_SOUND_OUTPUT_by_name(name);
+        case TW_COUNT: break;
     }
     return nullptr;
 }
 
 /// Every word of the set is tested; the last one the name holds decides.
-int deciding_word(const char* name, SourceSet set) {
+int deciding_word(const char* name, const SourceSet& set) {
     int found = -1;
     for (int i = 0; i < set.n; i++)
         if (has_word(name, set.words[i])) found = set.words[i];
     return found;
 }
 
-OUTPUT* value_source(GENERATOR& g, const char* name, SourceSet set) {
+OUTPUT* value_source(GENERATOR& g, const char* name, const SourceSet& set) {
     const int w = deciding_word(name, set);
     return w < 0 ? nullptr : find_output(g, static_cast<TypeWord>(w), name);
 }
 
-OUTPUT_GATE* gate_source(GENERATOR& g, const char* name, SourceSet set) {
+OUTPUT_GATE* gate_source(GENERATOR& g, const char* name, const SourceSet& set = GATE_SOURCE) {
     const int w = deciding_word(name, set);
     if (w == TW_KEY) return g.get_KEYBOARD_by_name(name);
     if (w == TW_SEQUENCER) return g.get_SEQUENCER_by_name(name);
     return nullptr;
 }
 
-OUTPUT_SYNC* sync_source(GENERATOR& g, const char* name, SourceSet set) {
+OUTPUT_SYNC* sync_source(GENERATOR& g, const char* name, const SourceSet& set = SYNC_SOURCE) {
     const int w = deciding_word(name, set);
     if (w == TW_KEY) return g.get_KEYBOARD_by_name(name);
     if (w == TW_SEQUENCER) return g.get_SEQUENCER_by_name(name);
@@ -96,14 +128,20 @@ struct LinkLine {
     GENERATOR& g;
     const KSTR_FIELDS& fields;
     int counter;
+    bool keyed;  ///< the file matches fields on their keys (KSY_FORMAT_MARKER)
 };
 
 /// One INPUTKEY=SOURCENAME field.
 struct LinkField {
-    const char* text;    ///< the whole field, where the input keys are searched
+    const char* text;    ///< the whole field
     const char* key;     ///< before "=" ("" when absent)
     const char* source;  ///< after "="
-    bool holds(const char* k) const { return std::strstr(text, k) != nullptr; }
+    bool keyed;
+    /// The input keys are searched in the whole field, as files always were
+    /// read, or in the key alone in a keyed file.
+    bool holds(const char* k) const { return std::strstr(keyed ? key : text, k) != nullptr; }
+    /// Keys older readers do not know are matched exactly.
+    bool is(const char* k) const { return std::strcmp(key, k) == 0; }
 };
 
 /// Calls apply for fields 1 to (separators - 1). An empty field ends the
@@ -118,7 +156,7 @@ void walk(const LinkLine& l, F apply) {
             std::printf("Line %d: field [%.200s] names no source, ignored\n", l.counter, text);
             continue;
         }
-        apply(LinkField{text, kv.key_text(), kv.value.get()});
+        apply(LinkField{text, kv.key_text(), kv.value.get(), l.keyed});
     }
 }
 
@@ -128,7 +166,7 @@ bool link_sequencer(const LinkLine& l, const char* name) {
     SEQUENCER* m = l.g.get_SEQUENCER_by_name(name);
     if (m == nullptr) return false;
     walk(l, [&](const LinkField& f) {
-        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, set_of(KEY_ONLY)));
+        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, SEQUENCER_SYNC_SOURCE));
     });
     return true;
 }
@@ -142,7 +180,7 @@ bool link_operation(const LinkLine& l, const char* name) {
     } inputs[] = {{"IN1", &OPERATION::IN1}, {"IN2", &OPERATION::IN2}, {"IN_IF", &OPERATION::IN_IF}};
     walk(l, [&](const LinkField& f) {
         for (const auto& in : inputs)
-            if (f.holds(in.key)) link_new(l.g, m->*in.input, value_source(l.g, f.source, set_of(ANY_VALUE)));
+            if (f.holds(in.key)) link_new(l.g, m->*in.input, value_source(l.g, f.source, ANY_SOURCE));
     });
     return true;
 }
@@ -151,7 +189,7 @@ bool link_valeur(const LinkLine& l, const char* name) {
     VALEUR* m = l.g.get_VALEUR_by_name(name);
     if (m == nullptr) return false;
     walk(l, [&](const LinkField& f) {
-        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(ANY_VALUE)));
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, ANY_SOURCE));
     });
     return true;
 }
@@ -160,7 +198,7 @@ bool link_sound_output(const LinkLine& l, const char* name) {
     SOUND_OUTPUT* m = l.g.get_SOUND_OUTPUT_by_name(name);
     if (m == nullptr) return false;
     walk(l, [&](const LinkField& f) {
-        if (f.holds("IN")) link_new(l.g, m->IN, value_source(l.g, f.source, set_of(SOUND_OUT_VALUE)));
+        if (f.holds("IN")) link_new(l.g, m->IN, value_source(l.g, f.source, SOUND_OUT_SOURCE));
     });
     return true;
 }
@@ -169,7 +207,7 @@ bool link_variable(const LinkLine& l, const char* name) {
     VARIABLE* m = l.g.get_VARIABLE_by_name(name);
     if (m == nullptr) return false;
     walk(l, [&](const LinkField& f) {
-        OUTPUT* o = value_source(l.g, f.source, set_of(ANY_VALUE));
+        OUTPUT* o = value_source(l.g, f.source, ANY_SOURCE);
         if (f.holds("IN_ASSIGN"))
             link_new(l.g, m->IN_ASSIGN, o);
         else if (f.holds("IN"))
@@ -189,10 +227,13 @@ bool link_vco(const LinkLine& l, const char* name) {
                   {"ALT_FREQ", &VCO::ALT_FREQ}, {"ALT_PHASE", &VCO::ALT_PHASE},
                   {"ALT_AMP", &VCO::ALT_AMP},   {"ALT_PWM", &VCO::ALT_PWM}};
     walk(l, [&](const LinkField& f) {
-        OUTPUT* o = value_source(l.g, f.source, set_of(VCO_VALUE));
+        OUTPUT* o = value_source(l.g, f.source, VCO_SOURCE);
         for (const auto& in : inputs)
             if (f.holds(in.key)) link_new(l.g, m->*in.input, o);
         if (f.holds("IN")) link_address(m->source, o);
+        // Gate and sync were written but not read by older readers.
+        if (f.is("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source));
+        if (f.is("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source));
     });
     return true;
 }
@@ -201,13 +242,21 @@ bool link_mixer(const LinkLine& l, const char* name) {
     MIXER* m = l.g.get_MIXER_by_name(name);
     if (m == nullptr) return false;
     walk(l, [&](const LinkField& f) {
+        // A channel the cables left unplugged keeps its place, so that the
+        // channels after it keep their levels.
+        if (f.is("EMPTY_CHANELL")) m->ajoute_en_entree(nullptr, -1);
         if (std::strstr(f.key, "ADD_CHANELL") == nullptr) return;
-        // Not the last word alone: each word the source name holds whose
-        // lookup finds a module adds a channel of its own.
+        // Not the last word alone: each word of the old set that the source
+        // name holds and whose lookup finds a module adds a channel of its own.
+        bool old_word = false;
         for (TypeWord w : MIXER_VALUE) {
             if (!has_word(f.source, w)) continue;
+            old_word = true;
             if (OUTPUT* o = find_output(l.g, w, f.source)) m->ajoute_en_entree(o, -1);
         }
+        // A source older readers dropped: its last word decides, one channel.
+        if (!old_word)
+            if (OUTPUT* o = value_source(l.g, f.source, MIXER_NEW_SOURCE)) m->ajoute_en_entree(o, -1);
     });
     return true;
 }
@@ -216,8 +265,8 @@ bool link_vca(const LinkLine& l, const char* name) {
     VCA* m = l.g.get_VCA_by_name(name);
     if (m == nullptr) return false;
     walk(l, [&](const LinkField& f) {
-        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(VCA_VALUE)));
-        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, set_of(GATE_SOURCES)));
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, VCA_SOURCE));
+        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source));
     });
     return true;
 }
@@ -231,10 +280,10 @@ bool link_pcf(const LinkLine& l, const char* name) {
     } inputs[] = {{"MOD_FREQ", &PCF::MOD_FREQ}, {"MOD_PHASE", &PCF::MOD_PHASE}, {"MOD_AMP", &PCF::MOD_AMP}};
     walk(l, [&](const LinkField& f) {
         for (const auto& in : inputs)
-            if (f.holds(in.key)) link_new(l.g, m->*in.input, value_source(l.g, f.source, set_of(PCF_MOD)));
-        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(PCF_VALUE)));
-        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, set_of(GATE_SOURCES)));
-        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, set_of(NOTE_SOURCES)));
+            if (f.holds(in.key)) link_new(l.g, m->*in.input, value_source(l.g, f.source, PCF_MOD_SOURCE));
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, PCF_SOURCE));
+        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source));
+        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source));
     });
     return true;
 }
@@ -249,10 +298,11 @@ bool link_sampler(const LinkLine& l, const char* name) {
     walk(l, [&](const LinkField& f) {
         for (const auto& in : inputs)
             if (f.holds(in.key))
-                link_new(l.g, m->*in.input, value_source(l.g, f.source, set_of(SAMPLER_MOD)));
-        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, set_of(NOTE_SOURCES)));
-        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, set_of(NOTE_SOURCES)));
-        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source, set_of(NOTE_SOURCES)));
+                link_new(l.g, m->*in.input, value_source(l.g, f.source, SAMPLER_MOD_SOURCE));
+        if (f.holds("IN")) link_address(m->source, value_source(l.g, f.source, SAMPLER_SOURCE));
+        // The sampler's gate was read with the sequencer tested last: kept.
+        if (f.holds("GATE")) link_gate(m->gate_source, gate_source(l.g, f.source, SYNC_SOURCE));
+        if (f.holds("SYNC")) link_sync(m->sync_source, sync_source(l.g, f.source));
     });
     return true;
 }
@@ -298,7 +348,7 @@ void link_line(const LinkLine& l) {
 }  // namespace
 
 void read_links(GENERATOR& g, std::FILE* f) {
-    std::rewind(f);
+    const bool keyed = ksy_keyed_format(f);
     KsyTokens tokens(f);
     std::string token;
     bool in_section = false;
@@ -315,7 +365,7 @@ void read_links(GENERATOR& g, std::FILE* f) {
             std::printf("Ligne %d semble avoir moins de 2 parametres\n", tokens.counter());
             continue;
         }
-        link_line(LinkLine{g, fields, tokens.counter()});
+        link_line(LinkLine{g, fields, tokens.counter(), keyed});
     }
 }
 

@@ -28,6 +28,7 @@ struct ObjectLine {
     const KSTR_FIELDS& fields;
     int counter;       ///< ordinal of the token, for messages
     const char* name;  ///< field 0
+    bool keyed;        ///< the file matches fields on their keys (KSY_FORMAT_MARKER)
 };
 
 /// One KEY=value field of a line.
@@ -55,24 +56,48 @@ M* adopt(const ObjectLine& l, Args... args) {
     return m;
 }
 
+/// How a row's key is recognised in a field.
+enum KeyMatch {
+    /// Anywhere in the whole field (key, "=" and value), as files always were
+    /// read; anywhere in the key alone in a keyed file.
+    KEY_INSIDE,
+    /// The key exactly: the keys older readers do not know (so a value, such as
+    /// a file path holding the word, never sets them).
+    KEY_EXACT,
+};
+
 template <class M>
 struct KeyRow {
     const char* key;
     void (*apply)(M&, const Field&);
+    KeyMatch match = KEY_INSIDE;
+};
+
+template <class M>
+bool row_matches(const KeyRow<M>& row, const Field& f, bool keyed) {
+    if (row.match == KEY_EXACT) return std::strcmp(f.key, row.key) == 0;
+    return std::strstr(keyed ? f.key : f.text, row.key) != nullptr;
+}
+
+/// What an empty field (two ";" side by side) does on a line.
+enum EmptyField {
+    EMPTY_ENDS_PROGRAM,  ///< as on the lines of every type that always had keys
+    EMPTY_IGNORED,       ///< a type whose lines older files write as "NAME;;"
 };
 
 /// Applies the keys of a module's row to fields 1 to (separators - 1): every
-/// key found anywhere in a field applies, in the row's order. An empty field
-/// ends the program; a key without a value is reported and ignored.
+/// key found in a field applies, in the row's order. A key without a value is
+/// reported and ignored.
 template <class M, std::size_t K>
-void apply_keys(M& m, const KeyRow<M> (&rows)[K], const ObjectLine& l) {
+void apply_keys(M& m, const KeyRow<M> (&rows)[K], const ObjectLine& l, EmptyField empty = EMPTY_ENDS_PROGRAM) {
     for (int i = 1; i < l.fields.get_nbr_champs(); i++) {
         const char* text = l.fields.field(i);
+        if (text == nullptr && empty == EMPTY_IGNORED) continue;
         if (text == nullptr) ksy_empty_field(l.counter);
         const KeyValue kv(text);
         const Field f{text, kv.key_text(), kv.value.get(), l.counter};
         for (const KeyRow<M>& row : rows) {
-            if (std::strstr(text, row.key) == nullptr) continue;
+            if (!row_matches(row, f, l.keyed)) continue;
             if (f.value == nullptr) {
                 std::printf("Line %d: field [%.200s] has no value, ignored\n", l.counter, text);
                 continue;
@@ -115,10 +140,20 @@ int nbr_step_pattern(const Field& f) {
     return at != nullptr ? ksy_int(at + 9) : 0;
 }
 
+/// Loads a pattern file. Names written as "PARTITIONS\\123.PAR" were meant as a
+/// folder and a file: when such a name does not open, it is tried with '/'.
+void load_pattern_file(SEQUENCER& m, const char* path) {
+    if (m.load_partition(path) == 1 || std::strchr(path, '\\') == nullptr) return;
+    std::string slashed(path);
+    for (char& c : slashed)
+        if (c == '\\') c = '/';
+    m.load_partition(slashed.c_str());
+}
+
 const KeyRow<SEQUENCER> SEQUENCER_KEYS[] = {
     {"PARTITION_FILE_NAME",
      [](SEQUENCER& m, const Field& f) {
-         m.load_partition(f.value);
+         load_pattern_file(m, f.value);
          m.wished_divider = m.divider[0];
      }},
     {"DIVIDER",
@@ -159,6 +194,12 @@ const KeyRow<SEQUENCER> SEQUENCER_KEYS[] = {
          const int i = short_or_long_index(f, 3);
          if (i >= 0) m.LENGHT[i] = ksy_real(f.value);
      }},
+    // The pattern and divider to take at the next pattern boundary, and the
+    // POWER button. WISHED_DIV comes after the pattern file, which sets the
+    // wished divider to pattern 0's.
+    {"WISHED_PATTERN", [](SEQUENCER& m, const Field& f) { m.wished_pattern = ksy_int(f.value); }, KEY_EXACT},
+    {"WISHED_DIV", [](SEQUENCER& m, const Field& f) { m.wished_divider = ksy_real(f.value); }, KEY_EXACT},
+    {"POWER", [](SEQUENCER& m, const Field& f) { m.running = ksy_int(f.value); }, KEY_EXACT},
 };
 
 // ------------------------------------------------------------ filter, oscillator, amplifier
@@ -168,14 +209,15 @@ const KeyRow<PCF> PCF_KEYS[] = {
     {"HICUT", [](PCF& m, const Field& f) { m.set_HiCutOff(ksy_int(f.value)); }},
     {"AMOUNT", [](PCF& m, const Field& f) { m.LEVEL = ksy_real(f.value); }},
     {"TYPE", [](PCF& m, const Field& f) { m.TYPE = ksy_int(f.value); }},
-    // Files store no amount for a filter: it comes back as the gain / 10.
+    // Old files store no amount for a filter: it comes from the gain's integer
+    // part / 10. The saver writes AMOUNT after GAIN, and the later field wins.
     {"GAIN",
      [](PCF& m, const Field& f) {
-         const int g = ksy_int(f.value);
-         m.GAIN = static_cast<float>(g);
-         m.LEVEL = static_cast<float>(g / 10);
+         m.GAIN = ksy_real(f.value);
+         m.LEVEL = static_cast<float>(ksy_int(f.value) / 10);
      }},
     {"Q", [](PCF& m, const Field& f) { m.Q = ksy_real(f.value); }},
+    {"POWER", [](PCF& m, const Field& f) { m.enabled = ksy_int(f.value); }, KEY_EXACT},
 };
 
 /// Waveform of a TYPE value: its first character, with 7 and 8 swapped (the
@@ -198,16 +240,21 @@ const KeyRow<VCO> VCO_KEYS[] = {
          if (note_in_table(n, f)) m.FREQ = static_cast<float>(NOTE2FREQ[n]);
      }},
     {"PHASE", [](VCO& m, const Field& f) { m.PHASE = ksy_real(f.value); }},
+    {"PWM", [](VCO& m, const Field& f) { m.PWM = ksy_real(f.value); }, KEY_EXACT},
+    {"POWER", [](VCO& m, const Field& f) { m.POWER = ksy_int(f.value); }, KEY_EXACT},
+    // TYPE keeps only its first character; a waveform number outside 1..9 (a
+    // silent oscillator) is written here as well, whole.
+    {"WAVEFORM", [](VCO& m, const Field& f) { m.TYPE = ksy_int(f.value); }, KEY_EXACT},
 };
 
-// Envelope times and levels are read as integers: decimals written by the saver are lost.
 const KeyRow<VCA> VCA_KEYS[] = {
-    {"ATTACK", [](VCA& m, const Field& f) { m.ATTACK = static_cast<float>(ksy_int(f.value)); }},
+    {"ATTACK", [](VCA& m, const Field& f) { m.ATTACK = ksy_real(f.value); }},
     {"INVERT", [](VCA& m, const Field& f) { m.INVERT = ksy_int(f.value); }},
     {"BYPASS", [](VCA& m, const Field& f) { m.BYPASS = ksy_int(f.value); }},
-    {"DECAY", [](VCA& m, const Field& f) { m.DECAY = static_cast<float>(ksy_int(f.value)); }},
-    {"SUSTAIN", [](VCA& m, const Field& f) { m.SUSTAIN = static_cast<float>(ksy_int(f.value)); }},
-    {"RELEASE", [](VCA& m, const Field& f) { m.RELEASE = static_cast<float>(ksy_int(f.value)); }},
+    {"DECAY", [](VCA& m, const Field& f) { m.DECAY = ksy_real(f.value); }},
+    {"SUSTAIN", [](VCA& m, const Field& f) { m.SUSTAIN = ksy_real(f.value); }},
+    {"RELEASE", [](VCA& m, const Field& f) { m.RELEASE = ksy_real(f.value); }},
+    {"POWER", [](VCA& m, const Field& f) { m.POWER = ksy_int(f.value); }, KEY_EXACT},
 };
 
 // ------------------------------------------------------------ values, sampler, sub-patch
@@ -217,11 +264,23 @@ const KeyRow<BASIC_OPERATION> OPERATION_KEYS[] = {
 };
 
 const KeyRow<CONSTANTE> CONSTANTE_KEYS[] = {
-    {"VALUE", [](CONSTANTE& m, const Field& f) { m.VALUE = static_cast<float>(ksy_int(f.value)); }},
+    {"VALUE", [](CONSTANTE& m, const Field& f) { m.VALUE = ksy_real(f.value); }},
 };
 
+// Loading the file resets the play mode: MODE is written after FILE.
 const KeyRow<SAMPLER> SAMPLER_KEYS[] = {
     {"FILE", [](SAMPLER& m, const Field& f) { m.load_SAMPLE(f.value); }},
+    {"MODE", [](SAMPLER& m, const Field& f) { m.mode = ksy_int(f.value); }, KEY_EXACT},
+    {"PITCH", [](SAMPLER& m, const Field& f) { m.pitch = ksy_real(f.value); }, KEY_EXACT},
+    {"AMPLITUDE", [](SAMPLER& m, const Field& f) { m.amplitude = ksy_real(f.value); }, KEY_EXACT},
+    {"PHASE", [](SAMPLER& m, const Field& f) { m.phase = ksy_real(f.value); }, KEY_EXACT},
+    {"POWER", [](SAMPLER& m, const Field& f) { m.POWER = ksy_int(f.value); }, KEY_EXACT},
+};
+
+const KeyRow<KEYBOARD> KEYBOARD_KEYS[] = {
+    {"NOTE", [](KEYBOARD& m, const Field& f) { m.note = ksy_int(f.value); }, KEY_EXACT},
+    {"OCTAVE", [](KEYBOARD& m, const Field& f) { m.octave = ksy_int(f.value); }, KEY_EXACT},
+    {"POWER", [](KEYBOARD& m, const Field& f) { m.on = ksy_int(f.value); }, KEY_EXACT},
 };
 
 const KeyRow<GENERATOR> GENERATOR_KEYS[] = {
@@ -232,7 +291,9 @@ const KeyRow<GENERATOR> GENERATOR_KEYS[] = {
      }},
 };
 
-/// Mixer levels V_nn=level. An empty field drops the rest of the line only.
+/// Mixer levels V_nn=level, mutes MUTE_nn=mute and POWER. An empty field drops
+/// the rest of the line only. (The new keys hold no 'V', which older readers
+/// take for a level.)
 void apply_mixer_keys(MIXER& m, const ObjectLine& l) {
     for (int i = 1; i < l.fields.get_nbr_champs(); i++) {
         const char* text = l.fields.field(i);
@@ -240,15 +301,22 @@ void apply_mixer_keys(MIXER& m, const ObjectLine& l) {
             std::printf("Mixer Erreur, au niveau des parametre ligne [%d]\n", l.counter);
             return;
         }
-        if (std::strchr(text, 'V') == nullptr) continue;
         const KeyValue kv(text);
         const Field f{text, kv.key_text(), kv.value.get(), l.counter};
+        const bool mute = std::strncmp(f.key, "MUTE_", 5) == 0;
+        const bool power = std::strcmp(f.key, "POWER") == 0;
+        if (!mute && !power && std::strchr(l.keyed ? f.key : text, 'V') == nullptr) continue;
         if (f.value == nullptr) {
             std::printf("Line %d: field [%.200s] has no value, ignored\n", l.counter, text);
             continue;
         }
-        const int channel = ksy_int_at(f.key, 2, 0);
-        if (in_range(channel, 0, MIXER_CHANNELS - 1, "mixer channel", f)) m.level[channel] = ksy_real(f.value);
+        if (power) {
+            m.enabled = ksy_int(f.value);
+            continue;
+        }
+        const int channel = ksy_int_at(f.key, mute ? 5 : 2, 0);
+        if (!in_range(channel, 0, MIXER_CHANNELS - 1, "mixer channel", f)) continue;
+        (mute ? m.mute : m.level)[channel] = ksy_real(f.value);
     }
 }
 
@@ -271,7 +339,7 @@ struct ObjectRow {
 const ObjectRow OBJECT_ROWS[] = {
     {TW_SEQUENCER, false, [](const ObjectLine& l) { make<SEQUENCER>(l, SEQUENCER_KEYS); }},
     {TW_PCF, true, [](const ObjectLine& l) { make<PCF>(l, PCF_KEYS); }},
-    {TW_KEY, true, [](const ObjectLine& l) { adopt<KEYBOARD>(l); }},
+    {TW_KEY, true, [](const ObjectLine& l) { apply_keys(*adopt<KEYBOARD>(l), KEYBOARD_KEYS, l, EMPTY_IGNORED); }},
     {TW_SAMPLER, true, [](const ObjectLine& l) { make<SAMPLER>(l, SAMPLER_KEYS); }},
     {TW_GENERATOR, true,
      [](const ObjectLine& l) { make<GENERATOR>(l, GENERATOR_KEYS, nullptr); }},
@@ -340,6 +408,7 @@ private:
 // ------------------------------------------------------------ entry points
 
 void read_objects(GENERATOR& g, std::FILE* f) {
+    const bool keyed = ksy_keyed_format(f);
     KsyTokens tokens(f);
     std::string token;
     while (tokens.next(token)) {
@@ -352,7 +421,7 @@ void read_objects(GENERATOR& g, std::FILE* f) {
             std::printf("Ligne %d semble avoir moins de 2 parametres\n", tokens.counter());
             continue;
         }
-        create_modules(ObjectLine{g, fields, tokens.counter(), fields.field(0)});
+        create_modules(ObjectLine{g, fields, tokens.counter(), fields.field(0), keyed});
     }
 }
 

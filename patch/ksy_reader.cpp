@@ -44,6 +44,15 @@ bool KsyTokens::next(std::string& token) {
     }
 }
 
+bool ksy_keyed_format(std::FILE* f) {
+    std::rewind(f);
+    KsyTokens tokens(f);
+    std::string first;
+    const bool keyed = tokens.next(first) && first == KSY_FORMAT_MARKER;
+    std::rewind(f);
+    return keyed;
+}
+
 KeyValue::KeyValue(const char* field) {
     KSTR_PARSER p(field, '=');
     key.reset(p.get_champ(0));

@@ -18,6 +18,16 @@ using KsyFile = std::unique_ptr<std::FILE, FileCloser>;
 /// regular file (a device or a pipe would never end, or block the loader).
 KsyFile open_ksy(const char* path);
 
+/// First token of the files the saver writes. In such a file every field is
+/// matched on its key (the text before "="), never on its value: a source named
+/// VCO_SINE in MOD_FREQ=VCO_SINE does not also feed the main input (IN), nor a
+/// pattern file NOTES.PAR set a step's note. Files without it are read as they
+/// always were, keys searched in the whole field. Older readers skip it as a comment.
+constexpr const char* KSY_FORMAT_MARKER = "#KSY_FORMAT_2";
+
+/// True when the open file f starts with KSY_FORMAT_MARKER. Leaves f at its start.
+bool ksy_keyed_format(std::FILE* f);
+
 /// Reads a patch file as blank-separated tokens, counting them from 1.
 class KsyTokens {
 public:

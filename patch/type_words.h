@@ -19,6 +19,7 @@ enum TypeWord {
     TW_AFFICHAGE,
     TW_SOUND_OUT,
     TW_MIXER,
+    TW_COUNT  ///< how many words there are
 };
 
 /// The text of a type word, as it appears inside module names.

@@ -2,6 +2,7 @@
 // them all once per sample in a fixed order of types.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -128,6 +129,9 @@ public:
     // Defined with the patch files.
     int load_KSY(char* path);
     int load_KSY_link(char* path);
+    /// Writes the objects section of this patch to file (sequencers whose grid
+    /// no pattern file holds get a new one first). 1, or 0 after a message.
+    int save_KSY(std::FILE* file);
 
 private:
     template <class T>

@@ -182,6 +182,7 @@ int SEQUENCER::save_partition(const char* path) {
         return 0;
     }
     copy_name(partition_file_name, path);
+    partition_signature = grid_signature();
     return 1;
 }
 
@@ -228,5 +229,28 @@ int SEQUENCER::load_partition(const char* path) {
     std::memcpy(octave, image->octave, sizeof octave);
     std::memcpy(volume, image->volume, sizeof volume);
     copy_name(partition_file_name, path);
+    partition_signature = grid_signature();
     return 1;
+}
+
+namespace {
+// FNV-1a over the bytes of each array, in the order of the pattern file.
+constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ull, FNV_PRIME = 1099511628211ull;
+
+void digest(std::uint64_t& h, const void* data, std::size_t bytes) {
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    for (std::size_t i = 0; i < bytes; i++) h = (h ^ p[i]) * FNV_PRIME;
+}
+}  // namespace
+
+std::uint64_t SEQUENCER::grid_signature() const {
+    std::uint64_t h = FNV_OFFSET;
+    digest(h, divider, sizeof divider);
+    digest(h, NBR_STEP, sizeof NBR_STEP);
+    digest(h, LENGHT, sizeof LENGHT);
+    digest(h, bypass, sizeof bypass);
+    digest(h, note, sizeof note);
+    digest(h, octave, sizeof octave);
+    digest(h, volume, sizeof volume);
+    return h;
 }

@@ -1,6 +1,8 @@
 // Note sources: the keyboard and the step sequencer.
 #pragma once
 
+#include <cstdint>
+
 #include "synth/ports.h"
 
 /// Patterns in a sequencer grid (and in a pattern file).
@@ -47,6 +49,9 @@ public:
     char name[800];               ///< module name, holds "SEQUENCER"
     int gate_open = 0;            ///< 1 from a sounding step until its gate closes
     char partition_file_name[800];///< pattern file last loaded or saved
+    /// Signature of the grid as partition_file_name holds it (see grid_signature);
+    /// 0 while no pattern file was loaded or saved.
+    std::uint64_t partition_signature = 0;
 
     SEQUENCER();
     int evolue() override;
@@ -54,4 +59,13 @@ public:
     int save_partition(const char* path);
     /// Reads the grid from path. 1 on success, 0 when the file cannot be opened.
     int load_partition(const char* path);
+    /// A 64-bit digest of the whole grid (every divider, step count and step).
+    std::uint64_t grid_signature() const;
+    /// True when the grid differs from what partition_file_name held when it was
+    /// last loaded or saved (edited on the panel or the remote control, written
+    /// inline after the file, or changed by playing a wished divider), or when
+    /// no pattern file holds it.
+    bool grid_edited() const {
+        return partition_file_name[0] == '\0' || grid_signature() != partition_signature;
+    }
 };
