@@ -34,6 +34,22 @@ public:
     /// The output a panel's module offers (its value word); null for panels
     /// that are never a source.
     static OUTPUT* output_of(OBJET* panel);
+
+    // Saving (panels/generator_save.cpp): the links section, one line per
+    // module panel, each input's source named through the panels of objets.
+    /// Writes the link lines of the panels of objets, from the last to the first.
+    void write_links_section(std::FILE* file);
+    /// The link line of one panel's module (nothing when no input is linked). Return 1.
+    int treat_link_VCO(class VCO_GUI* panel, std::FILE* file);
+    int treat_link_VCA(class VCA_GUI* panel, std::FILE* file);
+    int treat_link_VCF(class VCF_GUI* panel, std::FILE* file);
+    int treat_link_MIXER(class MIXER_GUI* panel, std::FILE* file);
+    int treat_link_SAMPLER(class SAMPLER_GUI* panel, std::FILE* file);
+    int treat_link_BASIC_OPERATION(class BASIC_OPERATION_GUI* panel, std::FILE* file);
+    int treat_link_VARIABLE(class VARIABLE_GUI* panel, std::FILE* file);
+    int treat_link_VALEUR(class VALEUR_GUI* panel, std::FILE* file);
+    int treat_link_SOUND_OUTPUT_GUI(class SOUND_OUTPUT_GUI* panel, std::FILE* file);
+    int treat_link_SEQUENCER(class SEQ_GUI* panel, std::FILE* file);
 };
 
 /// The patch a reload was asked for, and from which file; target is null
