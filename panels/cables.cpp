@@ -4,8 +4,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "engine/display.h"
 #include "engine/draw.h"
 #include "engine/events.h"
+#include "engine/globals.h"
 #include "panels/generator_gui.h"
 #include "panels/keyboard_gui.h"
 #include "panels/mixer_gui.h"
@@ -94,11 +96,20 @@ void LINK::set(OBJET* sp, OBJET* tp, SPRITE* ss, SPRITE* ts, int colour) {
 }
 
 void LINK::blit(SDL_Surface* surface) {
+    place_plugs();
+    corde.blit(surface);
+    blit_plugs(surface);
+}
+
+void LINK::place_plugs() {
+    // evolue takes the pictures' sizes, which the masked drawing does not.
     source_plug.evolue();
     target_plug.evolue();
     source_plug.setxyz((float)(corde.x1 - (int)source_plug.w / 2), (float)(corde.y1 - (int)source_plug.h / 2), 0);
     target_plug.setxyz((float)(corde.x2 - (int)target_plug.w / 2), (float)(corde.y2 - (int)target_plug.h / 2), 0);
-    corde.blit(surface);
+}
+
+void LINK::blit_plugs(SDL_Surface* surface) {
     source_plug.changed = 1;
     target_plug.changed = 1;
     source_plug.blit(surface);
@@ -251,6 +262,14 @@ bool pointed_socket(std::vector<OBJET*>& panels, SOCKET_REF* out) {
 
 // ---------------------------------------------------------------- the cables of liens
 
+namespace {
+/// The cables of the frame being drawn; kept so a frame allocates nothing.
+std::vector<LINK*>& shown_cables() {
+    static std::vector<LINK*> shown;
+    return shown;
+}
+}  // namespace
+
 void clear_cables() {
     for (LINK* l : liens) delete l;
     liens.clear();
@@ -274,11 +293,36 @@ void build_cables(GENERATOR_GUI* patch) {
     }
 }
 
+namespace {
+/// Whether any of a cable can be in a width x height window: the wire lies
+/// within the triangle of its three control points (the middle one hangs at
+/// the sum of the ends' heights), widened by the plugs and the wire's shading.
+bool in_view(const CORDE& c, int width, int height) {
+    constexpr int MARGIN = 16;
+    const int left = std::min(c.x1, c.x2) - offsx - MARGIN, right = std::max(c.x1, c.x2) - offsx + MARGIN;
+    const int top = std::min(std::min(c.y1, c.y2), c.y1 + c.y2) - offsy + SPRITE_Y_SHIFT - MARGIN;
+    const int bottom = std::max(std::max(c.y1, c.y2), c.y1 + c.y2) - offsy + SPRITE_Y_SHIFT + MARGIN;
+    return right >= 0 && left <= width && bottom >= 0 && top <= height;
+}
+}  // namespace
+
 void draw_cables() {
+    // Without a window (width 0) nothing is left out.
+    const int width = window_width(), height = window_height();
+    std::vector<LINK*>& shown = shown_cables();
+    shown.clear();
     for (LINK* l : liens) {
         l->set(l->source_panel, l->target_panel, l->source_socket, l->target_socket, l->corde.colour);
-        l->blit(nullptr);  // drawn with GL
+        if (width <= 0 || height <= 0 || in_view(l->corde, width, height)) shown.push_back(l);
     }
+    // Every wire first, then every plug: the plugs cover the wires that pass
+    // under them too, and the GL state goes from lines to masked pictures once
+    // instead of at every cable.
+    for (LINK* l : shown) {
+        l->place_plugs();
+        l->corde.blit(nullptr);  // drawn with GL
+    }
+    for (LINK* l : shown) l->blit_plugs(nullptr);
 }
 
 // ---------------------------------------------------------------- plugging by hand

@@ -55,6 +55,11 @@ public:
     void set(OBJET* source_panel, OBJET* target_panel, SPRITE* source_socket, SPRITE* target_socket, int colour);
     /// Draws the wire, then both plugs centred on its ends over it.
     void blit(SDL_Surface* surface);
+    /// The first half of blit: the plugs take their pictures' sizes and are
+    /// centred on the wire's ends.
+    void place_plugs();
+    /// The last half of blit: both plugs drawn.
+    void blit_plugs(SDL_Surface* surface);
     /// Switches the source plug's picture: toggles with (0, 0), ends plugged
     /// with plug set, unplugged with unplug set (whatever plug says). The
     /// result of the last picture change (non-zero when it changed).
