@@ -1,6 +1,7 @@
 // Drawing under Mesa's software OpenGL (llvmpipe) on a private Xvfb: one frame
 // of the oscillator test scope, and a frame of 200 textured sprites, each
-// through to a finished swap.
+// through to a finished swap; the default patch's frame, its backs with 100
+// cables, and the audio callback while a knob is dragged.
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 #include <benchmark/benchmark.h>
@@ -15,7 +16,10 @@
 #include "engine/events.h"
 #include "engine/font_engine.h"
 #include "engine/objet.h"
+#include "panels/cables.h"
 #include "panels/generator_gui.h"
+#include "panels/panel_globals.h"
+#include "panels/sockets.h"
 #include "panels/vco_gui.h"
 #include "shell/audio.h"
 #include "shell/globals.h"
@@ -110,6 +114,57 @@ void BM_PatchFrame(benchmark::State& state) {
     state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_PatchFrame)->Unit(benchmark::kMillisecond);
+
+// A frame of the default patch's backs with range(0) cables drawn over them
+// between the sockets inside the window, so that none is left out as unseen
+// (100 is a thickly patched rack), or with the patch's own cables (-1): the
+// cables' share of a frame is the difference from 0 cables.
+void BM_BackFrameWithCables(benchmark::State& state) {
+    if (!open_window()) return state.SkipWithError("no X server");
+    resizeWindow(1024, 768, 0);
+    if (FONTS.font_count == 0) FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
+    fill_NOTE2FREQ();
+    PATCH_PANELS p("KSY/ZZZ.ksy");
+    std::vector<std::pair<OBJET*, SPRITE*>> sockets;
+    for (OBJET* panel : p.panels) {
+        panel->toggle_view_mode(4);
+        for (SPRITE* s : panel->alt_elements) {
+            SOCKET_INFO info;
+            if (read_socket(panel, s, &info) && panel->x + s->x < 1000 && panel->y + s->y < 700)
+                sockets.emplace_back(panel, s);
+        }
+    }
+    if (sockets.empty()) return state.SkipWithError("no sockets");
+    clear_cables();
+    if (state.range(0) < 0) {
+        // The cables of the patch's links, as the window builds them.
+        GENERATOR_GUI* own = new GENERATOR_GUI(&p.patch, 0, 0, "P");
+        own->objets = p.panels;
+        build_cables(own);
+        own->objets.clear();
+        destroy_panel(own);
+    }
+    for (int i = 0; i < state.range(0); i++) {
+        const auto& a = sockets[(size_t)(i * 7) % sockets.size()];
+        const auto& b = sockets[(size_t)(i * 13 + 5) % sockets.size()];
+        liens.push_back(new LINK(a.first, b.first, a.second, b.second, cable_colour((SOCKET_KIND)(i % 3))));
+    }
+    for (auto _ : state) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        OrthoMode(0, 0, 1024, 768);
+        for (OBJET* panel : p.panels) panel->evolue();
+        for (OBJET* panel : p.panels) panel->toggle_all_draw_flag(1);
+        draw_all_modules(0, 0, p.panels, 0, 0, 0, 1, 1);
+        draw_cables();
+        PerspectiveMode();
+        SDL_GL_SwapBuffers();
+        glFinish();
+    }
+    state.counters["cables"] = (double)liens.size();
+    clear_cables();
+    state.counters["fps"] = benchmark::Counter((double)state.iterations(), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_BackFrameWithCables)->Arg(0)->Arg(-1)->Arg(100)->Unit(benchmark::kMillisecond);
 
 // The audio callback's longest buffer while the interface drags a frequency
 // knob (one step message per frame for every oscillator panel, frames drawn

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "engine/display.h"
 #include "engine/draw.h"
@@ -268,6 +269,17 @@ std::vector<LINK*>& shown_cables() {
     static std::vector<LINK*> shown;
     return shown;
 }
+/// The plugs drawn in this frame.
+std::vector<const SPRITE*>& drawn_plugs() {
+    static std::vector<const SPRITE*> drawn;
+    return drawn;
+}
+/// The same plug picture at the same place was drawn already.
+bool drawn_already(const std::vector<const SPRITE*>& drawn, const SPRITE& plug) {
+    for (const SPRITE* d : drawn)
+        if (d->x == plug.x && d->y == plug.y && std::strcmp(d->SPR_NAME, plug.SPR_NAME) == 0) return true;
+    return false;
+}
 }  // namespace
 
 void clear_cables() {
@@ -322,7 +334,18 @@ void draw_cables() {
         l->place_plugs();
         l->corde.blit(nullptr);  // drawn with GL
     }
-    for (LINK* l : shown) l->blit_plugs(nullptr);
+    // The cables of one output (or of a mixer's last socket) share a plug
+    // there, drawn once.
+    std::vector<const SPRITE*>& drawn = drawn_plugs();
+    drawn.clear();
+    for (LINK* l : shown) {
+        for (SPRITE* plug : {&l->source_plug, &l->target_plug}) {
+            if (drawn_already(drawn, *plug)) continue;
+            drawn.push_back(plug);
+            plug->changed = 1;
+            plug->blit(nullptr);
+        }
+    }
 }
 
 // ---------------------------------------------------------------- plugging by hand

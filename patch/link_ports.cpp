@@ -74,6 +74,8 @@ INPUT_PORT sync(INPUT_SYNC* in) {
 INPUT_PORT input_port(VCO* m, const char* key) {
     if (m == nullptr) return {};
     if (is(key, "IN")) return direct(m);
+    if (is(key, "GATE")) return gate(m);
+    if (is(key, "SYNC")) return sync(m);
     return extra_port(m, VCO_EXTRAS, key);
 }
 

@@ -52,7 +52,7 @@ struct INPUT_PORT {
 // The ports of each module type, by exact key ("IN", "MOD_FREQ", "GATE", ...);
 // an invalid port for a key the module's links do not know. These are the
 // inputs the links section reaches (patch/ksy_links.cpp).
-INPUT_PORT input_port(VCO* m, const char* key);              ///< MOD_*, ALT_*, IN
+INPUT_PORT input_port(VCO* m, const char* key);              ///< MOD_*, ALT_*, IN, GATE, SYNC
 INPUT_PORT input_port(SAMPLER* m, const char* key);          ///< MOD_FREQ/PHASE/AMP, IN, GATE, SYNC
 INPUT_PORT input_port(VCA* m, const char* key);              ///< IN, GATE
 INPUT_PORT input_port(PCF* m, const char* key);              ///< MOD_FREQ/PHASE/AMP, IN, GATE, SYNC
