@@ -239,14 +239,6 @@ INPUT_PORT socket_port(OBJET* panel, const SOCKET_INFO& in) {
     return {};
 }
 
-SPRITE* socket_of_port(OBJET* panel, const SOCKET_INFO& in) {
-    if (SPRITE* s = find_socket(panel, in)) return s;
-    if (!is_channel(in)) return nullptr;
-    for (int c = std::min(in.channel, MIXER_CHANNELS) - 1; c >= 0; c--)
-        if (SPRITE* s = find_socket(panel, channel_info(c))) return s;
-    return nullptr;
-}
-
 bool pointed_socket(std::vector<OBJET*>& panels, SOCKET_REF* out) {
     for (OBJET* panel : panels) {
         if (panel == nullptr || panel->current_list != &panel->alt_elements) continue;

@@ -89,13 +89,10 @@ struct SOCKET_REF {
 };
 
 /// The input port that an input socket of a panel stands for (a mixer
-/// channel socket: its own channel); invalid for an output, a panel class
-/// without that input, or a panel without a module.
+/// channel socket: its own channel; the mixer's last channel socket also
+/// carries the channels beyond the strips of its face); invalid for an
+/// output, a panel class without that input, or a panel without a module.
 INPUT_PORT socket_port(OBJET* panel, const SOCKET_INFO& input);
-/// The socket a cable into a port of this panel ends in: the port's own, or
-/// for a mixer channel without a socket of its own the last channel socket,
-/// which carries the channels beyond the strips.
-SPRITE* socket_of_port(OBJET* panel, const SOCKET_INFO& input);
 /// The socket of the patch area under the pointer (mouse_x, mouse_y, allowing
 /// for the scroll and the drawing shift), searched over panels from the first;
 /// false when the pointer is on no socket of a panel showing its back.

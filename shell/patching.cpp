@@ -79,6 +79,13 @@ void describe_cable(GENERATOR_GUI* patch, const SOCKET_REF& out, const SOCKET_RE
     std::snprintf(text, (size_t)size, "%s -> %s", a, b);
 }
 
+/// The input as linked: a mixer may have given the cable another channel than
+/// the socket it was dropped on (or taken off) says.
+SOCKET_REF as_linked(SOCKET_REF in, const INPUT_PORT& port) {
+    if (port.mixer != nullptr) in.info.channel = port.channel;
+    return in;
+}
+
 void forget_drag() {
     delete state.drag.cable;
     state.drag = DRAG{};
@@ -149,10 +156,7 @@ void drop_new(GENERATOR_GUI* patch, bool on_socket, const SOCKET_REF& at) {
     a.count = 1;
     const SOCKET_REF& out = d.fixed.info.input ? at : d.fixed;
     const SOCKET_REF& in = d.fixed.info.input ? d.fixed : at;
-    // A mixer may give the cable another channel than the socket it was dropped on.
-    SOCKET_REF landed = in;
-    if (a.changes[0].port.mixer != nullptr) landed.info.channel = a.changes[0].port.channel;
-    describe_cable(patch, out, landed, a.what, sizeof a.what);
+    describe_cable(patch, out, as_linked(in, a.changes[0].port), a.what, sizeof a.what);
     remember(a);
     say("cable plugged: %s", a.what);
 }
@@ -170,14 +174,12 @@ void drop_moved(GENERATOR_GUI* patch, bool on_socket, const SOCKET_REF& at) {
     a.changes[0] = d.removal;
     a.count = 1;
     char was[160];
-    describe_cable(patch, d.fixed, d.grabbed, was, sizeof was);
+    describe_cable(patch, d.fixed, as_linked(d.grabbed, d.removal.port), was, sizeof was);
     const CABLE_RESULT r = on_socket ? plug_cable(patch, d.fixed, at, &a.changes[1]) : CABLE_OUTSIDE_PATCH;
     if (r == CABLE_MADE) {
         a.count = 2;
-        SOCKET_REF landed = at;
-        if (a.changes[1].port.mixer != nullptr) landed.info.channel = a.changes[1].port.channel;
         char now[160];
-        describe_cable(patch, d.fixed, landed, now, sizeof now);
+        describe_cable(patch, d.fixed, as_linked(at, a.changes[1].port), now, sizeof now);
         std::snprintf(a.what, sizeof a.what, "%.70s, was %.70s", now, was);
         remember(a);
         say("cable moved: %s", a.what);
@@ -209,9 +211,9 @@ void remove_cable(GENERATOR_GUI* patch, const SOCKET_REF& input) {
     }
     a.count = 1;
     if (known)
-        describe_cable(patch, source, input, a.what, sizeof a.what);
+        describe_cable(patch, source, as_linked(input, a.changes[0].port), a.what, sizeof a.what);
     else
-        describe_socket(patch, input, a.what, sizeof a.what);
+        describe_socket(patch, as_linked(input, a.changes[0].port), a.what, sizeof a.what);
     remember(a);
     state.cables_stale = true;
     say("cable removed: %s", a.what);
