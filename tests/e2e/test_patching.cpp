@@ -1,6 +1,7 @@
 // Patching by hand in the real window: in the back view, a cable dragged
 // from an oscillator's output to the sound output's input is heard at once
-// and drawn; a right click on the input silences it; Ctrl+Z brings it back.
+// and drawn, and saved with the patch; a right click on the input silences
+// it; Ctrl+Z brings it back.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "tests/e2e/recording.h"
@@ -46,7 +48,8 @@ struct WINDOW_PROGRAM {
     WINDOW_PROGRAM(XVFB& server, const std::vector<std::string>& args) : x(server) {
         std::vector<std::string> argv{std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none"};
         argv.insert(argv.end(), args.begin(), args.end());
-        child = spawn_child(argv, KEL_DATA_DIR, {x.env()}, log, false);
+        // Standard input takes the name asked by Ctrl+S.
+        child = spawn_child(argv, KEL_DATA_DIR, {x.env()}, log, true);
     }
     ~WINDOW_PROGRAM() { stop_child(child, SIGKILL); }
     bool says(const std::string& text, int ms = 10000) { return wait_for_text(log, text, milliseconds(ms)); }
@@ -109,6 +112,19 @@ TEST(Patching, DragHearsRightClickSilencesUndoRestores) {
                            milliseconds(5000)))
         << "no cable drawn";
     EXPECT_FALSE(red_wire_near(before, SAG_X, SAG_Y)) << "a wire before any link";
+
+    // Saved like a link read from a file.
+    const std::string name = "cable_test_" + std::to_string(getpid());
+    const std::string saved = std::string(KEL_DATA_DIR) + "/KSY/" + name + ".ksy";
+    program.xdotool("key ctrl+s");
+    ASSERT_TRUE(program.says("Entrez le nom du fichier")) << file_text(program.log);
+    ASSERT_TRUE(send_keys(program.child, name + "\n"));
+    ASSERT_TRUE(program.says("Saved [KSY/" + name + ".ksy]")) << file_text(program.log);
+    const std::string text = file_text(saved);
+    std::remove(saved.c_str());
+    const size_t links = text.find("BEGIN_LINKS_DECLARE");
+    ASSERT_NE(links, std::string::npos) << text;
+    EXPECT_NE(text.find("\nSOUND_OUT;IN=VCO_TONE;", links), std::string::npos) << text;
     pause(800);
 
     program.xdotool("mousemove " + at(IN_X, IN_Y) + " click 3");
