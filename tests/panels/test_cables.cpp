@@ -1,8 +1,8 @@
-// Cables: where their ends are, their plugs, the panel under the pointer, and
-// plugging by hand checked against the links section of a patch file: the
-// port a socket stands for is the port the loader links for its key, with the
-// same word; refused cables change nothing; a mixer fills its channels in
-// order and stacks the channels beyond its strips on the last socket.
+// Cables: where their ends are, and plugging by hand checked against the
+// links section of a patch file: the port a socket stands for is the port the
+// loader links for its key, with the same word; refused cables change
+// nothing; a mixer fills its channels in order and stacks the channels beyond
+// its strips on the last socket; sockets are found where they are drawn.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -71,45 +71,6 @@ TEST(CableEnds, SocketCentresSummedThenTruncatedOnce) {
     EXPECT_EQ(l.corde.last_y1, 28);
     EXPECT_EQ(l.corde.last_x2, 318);
     EXPECT_EQ(l.corde.last_y2, 62);
-}
-
-TEST(CablePlugs, ToggleForcePlugAndUnplug) {
-    LINK l(nullptr, nullptr, nullptr, nullptr, 0);
-    EXPECT_STREQ(l.source_plug.SPR_NAME, "FICHE_PLUG");
-    EXPECT_STREQ(l.target_plug.MASK_NAME, "FICHE_PLUG_MASK");
-    EXPECT_NE(l.sprite_fiche_source_toggle(0, 0), 0);
-    EXPECT_STREQ(l.source_plug.SPR_NAME, "FICHE_UNPLUG");
-    EXPECT_STREQ(l.source_plug.MASK_NAME, "FICHE_UNPLUG_MASK");
-    l.sprite_fiche_source_toggle(0, 0);
-    EXPECT_STREQ(l.source_plug.SPR_NAME, "FICHE_PLUG");
-    l.sprite_fiche_source_toggle(1, 1);  // unplug wins
-    EXPECT_STREQ(l.source_plug.SPR_NAME, "FICHE_UNPLUG");
-    l.sprite_fiche_source_toggle(1, 0);
-    EXPECT_STREQ(l.source_plug.SPR_NAME, "FICHE_PLUG");
-    EXPECT_STREQ(l.target_plug.SPR_NAME, "FICHE_PLUG") << "the other end is left alone";
-    l.sprite_fiche_cible_toggle(0, 1);
-    EXPECT_STREQ(l.target_plug.SPR_NAME, "FICHE_UNPLUG");
-}
-
-TEST(PointedInstrument, EmptyListEdgesAndOverlap) {
-    std::vector<OBJET*> none;
-    EXPECT_EQ(get_pointed_instrument(&none), -1);
-    OBJET a(0, 0, "0"), b(0, 0, "1");
-    a.setxyz(10, 10, 0);
-    a.w = 100;
-    a.h = 50;
-    b.setxyz(60, 20, 0);
-    b.w = b.h = 100;
-    std::vector<OBJET*> list{&a, &b};
-    const struct {
-        int x, y, index;
-    } cases[] = {{110, 60, 0}, {111, 60, 1}, {70, 30, 0}, {160, 120, 1}, {161, 30, -1}, {9, 10, -1}};
-    for (const auto& c : cases) {
-        mouse_x = c.x;
-        mouse_y = c.y;
-        EXPECT_EQ(get_pointed_instrument(&list), c.index) << c.x << "," << c.y;
-    }
-    mouse_x = mouse_y = 0;
 }
 
 // ---------------------------------------------------------------- a patch with every panel
