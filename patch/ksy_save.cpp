@@ -411,9 +411,10 @@ void write_desc_to_file(std::FILE* f, const VALEUR& m) { std::fprintf(f, "%s;;\n
 void write_desc_to_file(std::FILE* f, const SOUND_OUTPUT& m) { std::fprintf(f, "%s;;\n", m.name); }
 
 void write_desc_to_file(std::FILE* f, const GENERATOR& m) {
-    // Without a file the sub-patch is empty, and comes back empty.
+    // Without a file the sub-patch is empty, and comes back empty. Its line
+    // needs a field that is no key: an empty one ends the loading program.
     if (m.file_name[0] == '\0')
-        std::fprintf(f, "%s;;\n", m.name);
+        std::fprintf(f, "%s;-;\n", m.name);
     else
         std::fprintf(f, "%s;FILE=%s;\n", m.name, m.file_name);
 }
