@@ -8,6 +8,7 @@ PACKAGES=(
   clang libclang-rt-14-dev
   portaudio19-dev libasound2-dev libasound2-plugins libsdl1.2-dev libsdl-net1.2-dev
   pulseaudio pulseaudio-utils
+  libjack-jackd2-dev jackd2 librtmidi-dev
   libsdl-image1.2-dev libsdl-gfx1.2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libfreetype-dev
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool imagemagick libx11-dev
   libpng-dev libjpeg-dev

@@ -12,6 +12,7 @@
 #include "shell/audio.h"
 #include "shell/console.h"
 #include "shell/globals.h"
+#include "shell/midi_input.h"
 #include "shell/recorder.h"
 #include "shell/remote.h"
 #include "shell/sound_device.h"
@@ -75,11 +76,12 @@ void save_recording(OUTPUT_RECORDER* recorder) {
 }  // namespace
 
 namespace {
-// "oss", "daemon", "alsa" or "none" as the output menu's kinds; -1 otherwise.
+// "oss", "daemon", "alsa" or "none" as the output menu's kinds, and "jack"
+// (which no menu offers); -1 otherwise.
 int output_kind(const char* name) {
     static const struct { const char* name; int kind; } kinds[] = {
         {"oss", FSOUND_OUTPUT_OSS}, {"daemon", FSOUND_OUTPUT_ESD}, {"alsa", FSOUND_OUTPUT_ALSA},
-        {"none", FSOUND_OUTPUT_NOSOUND}};
+        {"none", FSOUND_OUTPUT_NOSOUND}, {"jack", FSOUND_OUTPUT_JACK}};
     for (const auto& k : kinds)
         if (std::strcmp(name, k.name) == 0) return k.kind;
     return -1;
@@ -99,7 +101,7 @@ int parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
         const char* a = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         const bool takes_value = std::strcmp(a, "--size") == 0 || std::strcmp(a, "--output") == 0 ||
-                                 std::strcmp(a, "--driver") == 0;
+                                 std::strcmp(a, "--driver") == 0 || std::strcmp(a, "--midi") == 0;
         if (takes_value && value == nullptr) {
             std::fprintf(stderr, "%s needs a value\n", a);
             return 2;
@@ -124,7 +126,7 @@ int parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
         } else if (std::strcmp(a, "--output") == 0) {
             options->sound.output = output_kind(value);
             if (options->sound.output < 0) {
-                std::fprintf(stderr, "--output takes oss, daemon, alsa or none, not [%s]\n", value);
+                std::fprintf(stderr, "--output takes oss, daemon, alsa, jack or none, not [%s]\n", value);
                 return 2;
             }
             i++;
@@ -133,6 +135,12 @@ int parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
             if (options->sound.driver < 0) {
                 std::fprintf(stderr, "--driver takes a driver number from 1, as the driver menu lists them, not [%s]\n",
                              value);
+                return 2;
+            }
+            i++;
+        } else if (std::strcmp(a, "--midi") == 0) {
+            if (!midi_system_from_name(value, &options->midi)) {
+                std::fprintf(stderr, "--midi takes auto, alsa, jack or none, not [%s]\n", value);
                 return 2;
             }
             i++;
@@ -174,6 +182,7 @@ int run_synthesizer(const APP_OPTIONS& options) {
     // (start-up leaves it at 0, where a held button would never move).
     Exec_Remote_Order();
     remote_server_start(tcpsock);
+    midi_input_start(options.midi, FSOUND_GetOutput() == FSOUND_OUTPUT_JACK);
     if (options.headless) {
         std::printf("Playing. ESC quits.\n");
         std::fflush(stdout);
@@ -187,6 +196,7 @@ int run_synthesizer(const APP_OPTIONS& options) {
     }
 
     std::printf("Quitting\n");
+    midi_input_stop();
     CALLBACK_READY.store(0, std::memory_order_release);
     FSOUND_Stream_Close(main_stream);
     main_stream = nullptr;

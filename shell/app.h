@@ -2,16 +2,19 @@
 // remote control and the console until ESC, SIGINT or SIGTERM.
 #pragma once
 
+#include "shell/midi_input.h"
 #include "shell/startup.h"
 
 /// What the command line asks for:
-/// z_ozodive [--headless] [--record] [--size WxH] [--output KIND] [--driver N] [--sound-window] [PATCH].
+/// z_ozodive [--headless] [--record] [--size WxH] [--output KIND] [--driver N] [--sound-window]
+/// [--midi SYSTEM] [PATCH].
 struct APP_OPTIONS {
     bool headless = false;        ///< console only, no window
     bool record = false;          ///< capture the output and write "record.wav" at exit
     int width = 1024;             ///< window size, pixels
     int height = 768;
     SOUND_CHOICE sound;           ///< output and driver chosen without the menus
+    MIDI_SYSTEM midi = MIDI_SYSTEM::AUTO;  ///< where our MIDI input port lives (--midi)
     const char* patch = nullptr;  ///< patch file; null for "KSY/ZZZ.ksy"
 };
 

@@ -2,6 +2,7 @@
 
 #include <alsa/asoundlib.h>
 #include <fcntl.h>
+#include <jack/jack.h>
 #include <portaudio.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
@@ -34,6 +36,8 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
+#include "shell/jack_output.h"
+
 // How the output kinds map onto PortAudio:
 //  - OSS and ALSA are PortAudio's host APIs of those names; every device with
 //    an output is a driver, under the name the host API gives it.
@@ -43,6 +47,8 @@
 //    driver when that device opens and none otherwise.
 //  - NoSound is ours: a thread that asks the stream for sound at the pace a
 //    device would, and throws the sound away.
+//  - JACK is ours as well (shell/jack_output.h says why not PortAudio's):
+//    one driver, the running server, whose rate must be the stream's.
 //
 // The back end writes diagnostics of its own (ALSA probing every card it knows
 // of, the ALSA JACK plugin failing to reach a server, libpulse warnings), some
@@ -55,11 +61,12 @@
 namespace {
 
 constexpr float LAYER_VERSION = 3.75f;
-constexpr int KIND_COUNT = FSOUND_OUTPUT_ASIO + 1;
+constexpr int KIND_COUNT = FSOUND_OUTPUT_JACK + 1;
 constexpr const char* NOSOUND_DRIVER_NAME = "NoSound (real-time pacing, no device)";
 constexpr const char* SERVER_DEVICE = "pulse";  // ALSA's device for the sound server
 constexpr const char* SERVER_DRIVER_NAME = "pulse (PulseAudio or PipeWire sound server)";
 constexpr const char* LOG_PATH = "sound.log";
+constexpr const char* JACK_CLIENT_NAME = "z_ozodive";
 
 // Mode bits a stream must carry, and those that contradict them.
 constexpr unsigned MODE_8BITS = 0x08;
@@ -94,6 +101,8 @@ struct DeviceState {
     std::array<bool, KIND_COUNT> listed{};
     PaDeviceIndex device = paNoDevice;  ///< the device FSOUND_Init accepted
     std::vector<FSOUND_STREAM*> streams;
+    /// Our JACK client, from the first look at the JACK kind until FSOUND_Close.
+    std::unique_ptr<JACK_OUTPUT> jack;
 
     ~DeviceState();
 };
@@ -119,6 +128,8 @@ int play_failed(int code) {
 
 std::atomic<sound_monitor> g_monitor{nullptr};
 std::atomic<void*> g_monitor_data{nullptr};
+std::atomic<sound_prebuffer> g_prebuffer{nullptr};
+std::atomic<void*> g_prebuffer_data{nullptr};
 
 // ---------------------------------------------------------------- the log
 
@@ -169,6 +180,9 @@ void alsa_to_log(const char* file, int line, const char* function, int err, cons
     text[used++] = '\n';
     log_text(text, used);
 }
+
+// libjack's own messages (a server that is not there, ...) go to the log too.
+void jack_to_log(const char* text) { log_line("JACK", text); }
 
 /// While alive, whatever is written to stdout or stderr goes to the log.
 /// Used around the back end's set-up calls, which print as they probe.
@@ -272,6 +286,28 @@ std::vector<Driver> host_api_outputs(PaHostApiTypeId type, const char* only_name
     return found;
 }
 
+/// The JACK kind's one driver, when a server answers: the client stays open
+/// from here on, so the server's rate can be checked before anything plays.
+std::vector<Driver> jack_servers() {
+    DeviceState& s = state();
+    std::vector<Driver> found;
+    if (!s.jack) {
+        log_fd();
+        jack_set_error_function(jack_to_log);
+        jack_set_info_function(jack_to_log);
+        s.jack = std::make_unique<JACK_OUTPUT>(JACK_CLIENT_NAME);
+    }
+    if (!s.jack->ok()) {
+        log_line("JACK", s.jack->why().c_str());
+        s.jack.reset();  // asked again next time
+        return found;
+    }
+    char name[160];
+    std::snprintf(name, sizeof name, "JACK server (%d Hz, %d frames a period)", s.jack->rate(), s.jack->period());
+    found.push_back({name, paNoDevice});
+    return found;
+}
+
 const std::vector<Driver>& drivers_of(int kind) {
     static const std::vector<Driver> none;
     if (kind < 0 || kind >= KIND_COUNT) return none;
@@ -280,6 +316,7 @@ const std::vector<Driver>& drivers_of(int kind) {
     std::vector<Driver> list;
     switch (kind) {
     case FSOUND_OUTPUT_NOSOUND: list.push_back({NOSOUND_DRIVER_NAME, paNoDevice}); break;
+    case FSOUND_OUTPUT_JACK: list = jack_servers(); break;
     case FSOUND_OUTPUT_OSS: list = host_api_outputs(paOSS, nullptr); break;
     case FSOUND_OUTPUT_ALSA: list = host_api_outputs(paALSA, nullptr); break;
     case FSOUND_OUTPUT_ESD:
@@ -289,14 +326,14 @@ const std::vector<Driver>& drivers_of(int kind) {
     default: break;
     }
     // Only a successful look is kept: a back end that failed to start is asked again.
-    s.listed[kind] = kind == FSOUND_OUTPUT_NOSOUND || s.backend_up;
+    s.listed[kind] = kind == FSOUND_OUTPUT_NOSOUND || (kind == FSOUND_OUTPUT_JACK ? !list.empty() : s.backend_up);
     s.drivers[kind] = std::move(list);
     return s.drivers[kind];
 }
 
 bool kind_offered(int kind) {
     return kind == FSOUND_OUTPUT_NOSOUND || kind == FSOUND_OUTPUT_OSS || kind == FSOUND_OUTPUT_ESD ||
-           kind == FSOUND_OUTPUT_ALSA;
+           kind == FSOUND_OUTPUT_ALSA || kind == FSOUND_OUTPUT_JACK;
 }
 
 /// Without a choice, the first kind that has a device: the sound server, ALSA, then silence.
@@ -337,6 +374,7 @@ struct FSOUND_STREAM {
     int rate;    ///< Hz
     std::vector<std::int16_t> buffer;  ///< NoSound's buffer, made before playing
     PaStream* pa = nullptr;
+    JACK_OUTPUT* jack = nullptr;  ///< the JACK client playing this stream, if any
     std::thread pacer;
     std::mutex wake_mutex;
     std::condition_variable wake;
@@ -351,6 +389,8 @@ namespace {
 // callback never sees more than it asked for. False once the callback returned
 // 0 (the rest is silence). Runs on the audio thread.
 bool fill(FSOUND_STREAM* st, std::int16_t* out, unsigned long frames) {
+    if (sound_prebuffer hook = g_prebuffer.load(std::memory_order_acquire))
+        hook(g_prebuffer_data.load(std::memory_order_acquire));
     while (frames > 0) {
         const unsigned long n = std::min(frames, static_cast<unsigned long>(st->frames));
         const int bytes = static_cast<int>(n) * BYTES_PER_FRAME;
@@ -440,6 +480,29 @@ void log_stream(FSOUND_STREAM* st) {
     log_line("stream started", text);
 }
 
+bool jack_fill_stream(std::int16_t* out, unsigned long frames, void* user) {
+    auto* st = static_cast<FSOUND_STREAM*>(user);
+    if (fill(st, out, frames)) return true;
+    st->finished.store(true);
+    return false;
+}
+
+bool start_jack_stream(FSOUND_STREAM* st) {
+    JACK_OUTPUT* jack = state().jack.get();
+    // One client, one stream: a second stream would steal the first one's ports.
+    if (jack == nullptr || !jack->ok() || jack->playing()) return false;
+    if (!jack->start(jack_fill_stream, st)) {
+        log_line("JACK", jack->why().c_str());
+        return false;
+    }
+    st->jack = jack;
+    char text[160];
+    std::snprintf(text, sizeof text, "client %s plays %d frames a period at %d Hz", jack->client_name().c_str(),
+                  jack->period(), jack->rate());
+    log_line("stream started", text);
+    return true;
+}
+
 bool start_device_stream(FSOUND_STREAM* st) {
     const PaStreamParameters params = output_params(state().device, st->frames, st->rate);
     ConsoleToLog quiet;
@@ -467,6 +530,10 @@ void stop_stream(FSOUND_STREAM* st) {
         st->wake.notify_all();
         st->pacer.join();
     }
+    if (st->jack != nullptr) {
+        st->jack->stop();
+        st->jack = nullptr;
+    }
     if (st->pa != nullptr) {
         ConsoleToLog quiet;
         // Abort rather than drain: the caller wants silence now. Both return
@@ -484,6 +551,7 @@ void close_all(DeviceState& s) {
         delete st;
     }
     s.streams.clear();
+    s.jack.reset();
     stop_backend(s);
     for (int k = 0; k < KIND_COUNT; ++k) {
         s.drivers[k].clear();
@@ -495,7 +563,7 @@ void close_all(DeviceState& s) {
 
 DeviceState::~DeviceState() {
     // A program that ends without FSOUND_Close still stops its streams here.
-    if (!streams.empty() || backend_up) close_all(*this);
+    if (!streams.empty() || backend_up || jack) close_all(*this);
 }
 
 /// FSOUND_Init's check of a PortAudio device: it exists and takes 16-bit stereo at rate.
@@ -517,6 +585,19 @@ int check_device(const Driver& d, int rate) {
     case paInvalidChannelCount: return fail(FMOD_ERR_OUTPUT_FORMAT);
     default: return fail(FMOD_ERR_INIT);
     }
+}
+
+/// FSOUND_Init's check of the JACK server: it must run at the stream's rate,
+/// for the patch counts time in samples and would play at the wrong pitch.
+int check_jack_rate(int rate) {
+    JACK_OUTPUT* jack = state().jack.get();
+    if (jack == nullptr || !jack->ok()) return fail(FMOD_ERR_INIT);
+    if (jack->rate() == rate) return 1;
+    std::fprintf(stderr,
+                 "The JACK server runs at %d Hz; z_ozodive plays at %d Hz only and will not start at another "
+                 "rate (start the server with -r %d)\n",
+                 jack->rate(), rate, rate);
+    return fail(FMOD_ERR_OUTPUT_FORMAT);
 }
 
 }  // namespace
@@ -564,7 +645,11 @@ int FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned) {
     const std::vector<Driver>& list = drivers_of(s.output);
     if (s.driver >= static_cast<int>(list.size())) return fail(FMOD_ERR_INIT);
     const Driver& d = list[static_cast<std::size_t>(s.driver)];
-    if (s.output != FSOUND_OUTPUT_NOSOUND && check_device(d, mixrate) == 0) return 0;
+    if (s.output == FSOUND_OUTPUT_JACK) {
+        if (check_jack_rate(mixrate) == 0) return 0;
+    } else if (s.output != FSOUND_OUTPUT_NOSOUND && check_device(d, mixrate) == 0) {
+        return 0;
+    }
     s.device = d.device;
     s.initialized = true;
     return 1;
@@ -612,8 +697,9 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     if (stream->playing && !stream->finished.load()) return played_on;
     stop_stream(stream);  // a stream whose callback ended starts again
     stream->finished.store(false);
-    const bool started =
-        s.output == FSOUND_OUTPUT_NOSOUND ? start_pacer(stream) : start_device_stream(stream);
+    const bool started = s.output == FSOUND_OUTPUT_NOSOUND ? start_pacer(stream)
+                         : s.output == FSOUND_OUTPUT_JACK  ? start_jack_stream(stream)
+                                                           : start_device_stream(stream);
     if (!started) return play_failed(FMOD_ERR_PLAY);
     stream->playing = true;
     return played_on;
@@ -638,4 +724,9 @@ void sound_set_monitor(sound_monitor monitor, void* userdata) {
     // Data first: a callback that sees the new monitor also sees its data.
     g_monitor_data.store(userdata, std::memory_order_release);
     g_monitor.store(monitor, std::memory_order_release);
+}
+
+void sound_set_prebuffer(sound_prebuffer hook, void* userdata) {
+    g_prebuffer_data.store(userdata, std::memory_order_release);
+    g_prebuffer.store(hook, std::memory_order_release);
 }

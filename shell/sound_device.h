@@ -5,7 +5,9 @@
 //   FSOUND_OUTPUT_ESD   the desktop sound server (PulseAudio or PipeWire);
 //   FSOUND_OUTPUT_ALSA  the ALSA host API, its output devices by their real names;
 //   FSOUND_OUTPUT_NOSOUND  one driver of our own that calls the stream callback
-//                       on its own thread at the real-time pace, into nothing.
+//                       on its own thread at the real-time pace, into nothing;
+//   FSOUND_OUTPUT_JACK  ours too (no menu entry; --output jack): one driver, the
+//                       running JACK server, played from its process callback.
 // The back end's own diagnostics never reach the console (see sound_device.cpp).
 #pragma once
 
@@ -26,6 +28,7 @@ enum FSOUND_OUTPUTTYPES {
     FSOUND_OUTPUT_ESD = 5,
     FSOUND_OUTPUT_ALSA = 6,
     FSOUND_OUTPUT_ASIO = 7,
+    FSOUND_OUTPUT_JACK = 16,  ///< ours, beyond the library's own numbers: a client of the running JACK server
 };
 
 /// Error codes of FSOUND_GetError.
@@ -92,3 +95,10 @@ int FSOUND_Stream_Close(FSOUND_STREAM* stream);
 using sound_monitor = void (*)(const void* buff, int len, void* userdata);
 /// Installs (or, with null, removes) the monitor of every stream. Set it before playing.
 void sound_set_monitor(sound_monitor monitor, void* userdata);
+
+/// Runs on the audio thread before each buffer a device asks for, before the
+/// stream callback fills it (MIDI notes are played there). Must not
+/// allocate, block or print.
+using sound_prebuffer = void (*)(void* userdata);
+/// Installs (or, with null, removes) the hook of every stream; may change while playing.
+void sound_set_prebuffer(sound_prebuffer hook, void* userdata);

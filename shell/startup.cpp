@@ -46,6 +46,7 @@ const char* sound_output_name(int output) {
         case FSOUND_OUTPUT_ESD: return "Enlightment Sound Daemon";
         case FSOUND_OUTPUT_ALSA: return "Alsa";
         case FSOUND_OUTPUT_ASIO: return "ASIO";
+        case FSOUND_OUTPUT_JACK: return "JACK";
         default: return "";
     }
 }
@@ -84,8 +85,11 @@ namespace {
 int chosen_driver(int drivers) {
     const int driver = sound_choice.driver > 0 ? sound_choice.driver : 1;
     if (driver <= drivers) return driver - 1;
-    if (drivers == 0)
-        std::fprintf(stderr, "%s has no driver here: choose another --output (oss, daemon, alsa or none)\n",
+    if (drivers == 0 && FSOUND_GetOutput() == FSOUND_OUTPUT_JACK)
+        std::fprintf(stderr, "No JACK server is running: start jackd (or PipeWire's JACK) first, or choose "
+                             "another --output (oss, daemon, alsa or none)\n");
+    else if (drivers == 0)
+        std::fprintf(stderr, "%s has no driver here: choose another --output (oss, daemon, alsa, jack or none)\n",
                      output_name(FSOUND_GetOutput()));
     else
         std::fprintf(stderr, "No driver %d for %s: --driver takes 1 to %d\n", driver,

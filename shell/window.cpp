@@ -39,8 +39,8 @@ constexpr int SCROLL_STEP = 40;
 
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag a knob: turn  |  Click: switch  |  Tab: sockets  |  Arrows, middle-drag: scroll  |  "
-    "Home  |  Ctrl+S: save  |  Ctrl+Z: undo cable  |  Esc: quit";
+    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | "
+    "Home | Ctrl+S: save | Ctrl+Z: undo cable | Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
