@@ -448,6 +448,8 @@ inline const std::vector<Back>& backs() {
             jack("JACK_IN_ALT_AMP", "ALT AMP", jack_column(2, 4, 210), 66),
             jack("JACK_IN_ALT_PWM", "ALT PWM", jack_column(3, 4, 210), 66),
             jack("JACK_IN_IN", "PITCH", jack_column(0, 4, 210), 100),
+            jack("JACK_IN_GATE", "GATE", jack_column(1, 4, 210), 100),
+            jack("JACK_IN_SYNC", "SYNC", jack_column(2, 4, 210), 100),
             jack("JACK_OUT", "OUT", jack_column(3, 4, 210), 100),
         }},
         {"RC/BACK_VCA.RC", "RC/VCA.RC", "VCA", {
