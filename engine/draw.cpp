@@ -80,21 +80,35 @@ void FillRect(int x, int y, int width, int height, int colour) {
 }
 
 namespace {
-// Three passes of the curve, each one pixel further by step and a quarter darker.
-void cable_passes(GLfloat (&points)[3][3], int r, int g, int b, int step) {
+/// Points along a cable: the curve parameter runs 0, 1/30, ... 1.
+constexpr int CABLE_POINTS = 31;
+
+// Three passes of the curve, each one pixel further by step and a quarter
+// darker. The quadratic through the control points is the one a GL
+// evaluator of order 3 draws; it is computed here and the segments of all
+// passes go in one batch, which costs a few GL calls per cable, not a few
+// hundred.
+void cable_passes(const GLfloat (&points)[3][3], int r, int g, int b, int step) {
+    GLfloat xs[CABLE_POINTS], ys[CABLE_POINTS];
+    for (int i = 0; i < CABLE_POINTS; i++) {
+        const GLfloat t = (GLfloat)i / 30.0f, u = 1.0f - t;
+        xs[i] = u * u * points[0][0] + 2 * u * t * points[1][0] + t * t * points[2][0];
+        ys[i] = u * u * points[0][1] + 2 * u * t * points[1][1] + t * t * points[2][1];
+    }
+    glLineWidth(1);
+    glBegin(GL_LINES);
     for (int pass = 0; pass < 3; pass++) {
         glColor3ub((GLubyte)r, (GLubyte)g, (GLubyte)b);
-        glLineWidth(1);
-        glMap1f(GL_MAP1_VERTEX_3, 0, 1, 3, 3, &points[0][0]);
-        glEnable(GL_MAP1_VERTEX_3);
-        glBegin(GL_LINE_STRIP);
-        for (int i = 0; i <= 30; i++) glEvalCoord1f((GLfloat)i / 30.0f);
-        glEnd();
-        for (auto& p : points) p[1] += (GLfloat)step;
+        const GLfloat dy = (GLfloat)(pass * step);
+        for (int i = 0; i + 1 < CABLE_POINTS; i++) {
+            glVertex2f(xs[i], ys[i] + dy);
+            glVertex2f(xs[i + 1], ys[i + 1] + dy);
+        }
         r -= r / 4;
         g -= g / 4;
         b -= b / 4;
     }
+    glEnd();
 }
 }  // namespace
 
@@ -106,12 +120,12 @@ int draw_fil(void*, int x0, int y0, int x1, int y1, int colour) {
         {(GLfloat)((x0 + x1) / 2 - offsx), (GLfloat)(y0 + y1 - offsy + SPRITE_Y_SHIFT), 0},
         {(GLfloat)(x1 - offsx), (GLfloat)(y1 - offsy + SPRITE_Y_SHIFT), 0}};
     const int r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
-    GLfloat points[3][3];
-    std::memcpy(points, start, sizeof points);
-    cable_passes(points, r, g, b, -1);
-    std::memcpy(points, start, sizeof points);
-    for (auto& p : points) p[1] += 1;
-    cable_passes(points, r, g, b, +1);
+    // Full colour and two darker lines above, then three darker lines below.
+    cable_passes(start, r, g, b, -1);
+    GLfloat below[3][3];
+    std::memcpy(below, start, sizeof below);
+    for (auto& p : below) p[1] += 1;
+    cable_passes(below, r, g, b, +1);
     glColor4f(1, 1, 1, 1);
     glDisable(GL_MAP1_VERTEX_3);
     return 1;
