@@ -356,14 +356,20 @@ const ObjectRow OBJECT_ROWS[] = {
     {TW_MIXER, false, [](const ObjectLine& l) { apply_mixer_keys(*adopt<MIXER>(l), l); }},
 };
 
-void create_modules(const ObjectLine& l) {
+/// Calls fn for each row of the table that makes a module of this name.
+template <class F>
+void rows_for(const char* name, F fn) {
     bool chain_done = false;
     for (const ObjectRow& row : OBJECT_ROWS) {
         if (row.chained && chain_done) continue;
-        if (!has_word(l.name, row.word)) continue;
-        row.create(l);
+        if (!has_word(name, row.word)) continue;
+        fn(row);
         if (row.chained) chain_done = true;
     }
+}
+
+void create_modules(const ObjectLine& l) {
+    rows_for(l.name, [&](const ObjectRow& row) { row.create(l); });
 }
 
 // ------------------------------------------------------------ nesting guard
@@ -406,6 +412,12 @@ private:
 }  // namespace
 
 // ------------------------------------------------------------ entry points
+
+int modules_made_by(const char* name) {
+    int n = 0;
+    rows_for(name, [&](const ObjectRow&) { n++; });
+    return n;
+}
 
 void read_objects(GENERATOR& g, std::FILE* f) {
     const bool keyed = ksy_keyed_format(f);

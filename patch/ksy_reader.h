@@ -71,6 +71,10 @@ int ksy_int_at(const char* s, int from, int count);
 
 class GENERATOR;
 
+/// How many modules a module line of this name makes: one per type word of
+/// the name that the objects section acts on (0 for none).
+int modules_made_by(const char* name);
+
 /// Reads the objects section of the open file f into g (which is empty).
 void read_objects(GENERATOR& g, std::FILE* f);
 /// Reads the links section of the open file f into g, from the file's start.

@@ -81,9 +81,13 @@ void oldest_first(const std::vector<T*>& list, int count, F fn) {
 bool storable_patch(const GENERATOR& g) {
     bool ok = true;
     auto name = [&](const char* n) {
-        if (storable(n)) return;
-        std::printf("Module name [%s] cannot be stored in a patch file (a blank, ';' or '='): not saved\n", n);
-        ok = false;
+        if (!storable(n)) {
+            std::printf("Module name [%s] cannot be stored in a patch file (a blank, ';' or '='): not saved\n", n);
+            ok = false;
+        } else if (modules_made_by(n) > 1) {
+            std::printf("Module name [%s] holds the words of several module types: loaded again, its line"
+                        " makes a module of each\n", n);
+        }
     };
     auto names = [&](const auto& list, int count) { oldest_first(list, count, [&](const auto& m) { name(m.name); }); };
     names(g.vcos, g.nb_vcos);

@@ -152,8 +152,10 @@ TEST_F(SaveFiles, FailuresSayWhyAndLeaveTheOldFileAndNoPatternFile) {
     EXPECT_EQ(text("KSY/old.ksy"), "old text\n");
     EXPECT_EQ(entries("KSY"), 2);  // old.ksy and dir.ksy: no temporary file left
     EXPECT_EQ(entries("PARTITIONS"), 1);
-    // Then a save that works replaces the old file whole.
-    save(g, "KSY/old.ksy");
+    // Then a save that works replaces the old file whole, with a word about a
+    // name that makes two modules when loaded.
+    copy_name(g.vcos[0]->name, "VCO_MIXER_1");
+    EXPECT_NE(save(g, "KSY/old.ksy").find("[VCO_MIXER_1] holds the words of several module types"), std::string::npos);
     EXPECT_EQ(text("KSY/old.ksy").rfind(KSY_FORMAT_MARKER, 0), 0u);
     EXPECT_EQ(entries("KSY"), 2);
 }
