@@ -24,7 +24,9 @@ namespace {
 using std::chrono::milliseconds;
 
 const std::string kProgram = std::string(KEL_BINARY_DIR) + "/z_ozodive";
-constexpr int RATE = 44100;
+// JACK periods of 1024 frames (23 ms): with 256, a busy shared machine makes
+// clients miss cycles every few seconds. The latency, in periods, is the same.
+constexpr int RATE = 44100, PERIOD = 1024;
 /// Note-table frequencies: MIDI 69 is entry 58, 440 Hz; the key Z plays the
 /// C of a new keyboard's octave, entry 49: 440 x 2^(-9/12).
 const double A4 = 440.0, C4 = 440.0 * std::pow(2.0, -9.0 / 12.0);
@@ -52,8 +54,8 @@ struct JACK_SERVER {
     explicit JACK_SERVER(int rate) {
         setenv("JACK_DEFAULT_SERVER", name.c_str(), 1);
         setenv("JACK_NO_START_SERVER", "1", 1);
-        child = spawn_child({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", std::to_string(rate), "-p",
-                             "256"},
+        child = spawn_child({"jackd", "-n", name, "-d", "dummy", "-r", std::to_string(rate), "-p",
+                             std::to_string(PERIOD)},
                             "", {}, test_temp_path("jackd.log"), false);
     }
     ~JACK_SERVER() { stop_child(child, SIGTERM); }
@@ -71,7 +73,9 @@ struct JACK_SERVER {
 };
 
 /// The test's MIDI keyboard and microphone: sends notes to the program's MIDI
-/// port at chosen frames and records its left output, in the same JACK cycles.
+/// port at chosen frames and records its left output, in the same JACK
+/// cycles. A take is only good when no client missed a cycle (no xrun): a
+/// late client may lose the MIDI of that cycle.
 struct PROBE {
     struct NOTE {
         long on, off;  ///< frames from the start of the recording
@@ -82,6 +86,7 @@ struct PROBE {
     std::vector<float> heard;
     std::atomic<long> recorded{0};
     std::atomic<bool> armed{false};
+    std::atomic<int> xruns{0};
 
     PROBE(long frames, std::vector<NOTE> to_send) : notes(std::move(to_send)), heard((size_t)frames, 0.0f) {
         client = jack_client_open("kel_test_probe", JackNoStartServer, nullptr);
@@ -89,6 +94,7 @@ struct PROBE {
         midi_out = jack_port_register(client, "notes", JACK_DEFAULT_MIDI_TYPE, JackPortIsOutput, 0);
         in = jack_port_register(client, "ears", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
         jack_set_process_callback(client, process, this);
+        jack_set_xrun_callback(client, [](void* self) { static_cast<PROBE*>(self)->xruns++; return 0; }, this);
         jack_activate(client);
     }
     ~PROBE() {
@@ -107,8 +113,10 @@ struct PROBE {
         const long at = p->recorded.load();
         for (jack_nframes_t i = 0; i < n; i++) {
             const long frame = at + (long)i;
+            const unsigned char on[3] = {0x90, 69, 100}, off[3] = {0x80, 69, 64};
+            // A take starts with the key up, whatever an earlier take left.
+            if (frame == 0) jack_midi_event_write(midi, i, off, 3);
             for (const NOTE& note : p->notes) {
-                const unsigned char on[3] = {0x90, 69, 100}, off[3] = {0x80, 69, 64};
                 if (frame == note.on) jack_midi_event_write(midi, i, on, 3);
                 if (frame == note.off) jack_midi_event_write(midi, i, off, 3);
             }
@@ -151,19 +159,28 @@ TEST(JackPlay, MidiNotesSoundWhileHeldAndStopAfterTheRelease) {
     const long ms = RATE / 1000, first_on = 500 * ms, step = 250 * ms + 97;
     std::vector<PROBE::NOTE> notes;
     for (long k = 0; k < 8; k++) notes.push_back({first_on + k * step, first_on + k * step + 100 * ms});
-    PROBE probe(first_on + 8 * step, notes);
-    ASSERT_NE(probe.client, nullptr);
-    ASSERT_TRUE(wait_until([&] { return probe.connect(); }, milliseconds(5000)));
-    probe.armed.store(true);
-    ASSERT_TRUE(wait_until([&] { return probe.recorded.load() >= (long)probe.heard.size(); }, milliseconds(15000)));
+    std::vector<float> heard;
+    for (int take = 0; take < 3 && heard.empty(); take++) {
+        PROBE probe(first_on + 8 * step, notes);
+        ASSERT_NE(probe.client, nullptr);
+        ASSERT_TRUE(wait_until([&] { return probe.connect(); }, milliseconds(5000)));
+        std::this_thread::sleep_for(milliseconds(100));  // joining the graph may count as an xrun
+        probe.xruns.store(0);
+        probe.armed.store(true);
+        ASSERT_TRUE(
+            wait_until([&] { return probe.recorded.load() >= (long)probe.heard.size(); }, milliseconds(15000)));
+        if (probe.xruns.load() == 0) heard = probe.heard;
+        else std::printf("A client missed a JACK cycle: measuring again\n");
+    }
     stop_child(program, SIGTERM);
-    const std::vector<float>& heard = probe.heard;
+    ASSERT_FALSE(heard.empty()) << "every take had clients missing JACK cycles: the machine is too busy";
 
-    EXPECT_TRUE(std::none_of(heard.begin(), heard.begin() + first_on, loud)) << "sound before the first note";
+    EXPECT_TRUE(std::none_of(heard.begin() + 100 * ms, heard.begin() + first_on, loud))
+        << "sound before the first note";
     std::vector<long> latencies;
     for (const PROBE::NOTE& n : notes) {
-        const auto start = std::find_if(heard.begin() + n.on, heard.end(), loud);
-        ASSERT_NE(start, heard.end()) << "a note was not heard";
+        const auto start = std::find_if(heard.begin() + n.on, heard.begin() + n.off, loud);
+        ASSERT_NE(start, heard.begin() + n.off) << "the note at frame " << n.on << " was not heard";
         const long onset = (long)(start - heard.begin());
         latencies.push_back(onset - n.on);
         EXPECT_NEAR(pitch_of(heard, onset + 5 * ms, onset + 65 * ms), A4, 2.0);
@@ -176,11 +193,12 @@ TEST(JackPlay, MidiNotesSoundWhileHeldAndStopAfterTheRelease) {
     std::sort(latencies.begin(), latencies.end());
     const double median = latencies[latencies.size() / 2] * 1000.0 / RATE,
                  worst = latencies.back() * 1000.0 / RATE;
-    std::printf("MIDI note on to sound at the JACK output (256-frame periods): median %.1f ms, worst %.1f ms\n",
-                median, worst);
+    std::printf("MIDI note on to sound at the JACK output (%d-frame periods): median %.1f ms, worst %.1f ms\n",
+                PERIOD, median, worst);
     RecordProperty("latency_median_ms", std::to_string(median));
-    // A frame of the main loop (16.7 ms) plus a few JACK periods, with room for a loaded machine.
-    EXPECT_LT(worst, 60.0);
+    // Queued notes are played before the next buffer is computed: within the
+    // period that follows the MIDI client's cycle (and a few samples of attack).
+    EXPECT_LE(latencies.back(), PERIOD + PERIOD / 4);
 }
 
 TEST(JackPlay, ServerAtAnotherRateIsRefused) {
@@ -207,9 +225,18 @@ TEST(WindowPlay, KeyZPlaysTheKeyboardUntilReleased) {
     const std::string xdotool = "DISPLAY=" + x.display() + " timeout 10 xdotool ";
     ASSERT_EQ(std::system((xdotool + "search --sync --onlyvisible --name '^z_ozodive' >/dev/null").c_str()), 0);
     std::this_thread::sleep_for(milliseconds(500));
+    // The key is held between the ends of the two commands at least, between
+    // their starts at most.
+    using clock = std::chrono::steady_clock;
+    const auto down_sent = clock::now();
     ASSERT_EQ(std::system((xdotool + "keydown z").c_str()), 0);
+    const auto down_done = clock::now();
     std::this_thread::sleep_for(milliseconds(400));
+    const auto up_sent = clock::now();
     ASSERT_EQ(std::system((xdotool + "keyup z").c_str()), 0);
+    const auto up_done = clock::now();
+    auto ms = [](clock::duration d) { return (long)std::chrono::duration_cast<milliseconds>(d).count(); };
+    const long held_least = ms(up_sent - down_done), held_most = ms(up_done - down_sent);
     std::this_thread::sleep_for(milliseconds(600));
     ASSERT_EQ(std::system((xdotool + "key Escape").c_str()), 0);
     int status = -1;
@@ -219,9 +246,11 @@ TEST(WindowPlay, KeyZPlaysTheKeyboardUntilReleased) {
     const std::vector<short> all = left_channel(record);
     std::remove(record.c_str());
     const std::vector<short> note = audible_part(all);
-    // Held about 400 ms (the events reach the window within a frame or two).
-    ASSERT_GT(note.size(), 300u * 44u) << "the note is too short";
-    EXPECT_LT(note.size(), 500u * 44u) << "the note outlasted the key";
+    // The sound follows the key within a frame of the window (17 ms) and a
+    // buffer of the sound (70 ms) at each end; 100 ms more for a busy machine.
+    const long heard = (long)note.size() / 44, slack = 17 + 70 + 100;
+    EXPECT_GT(heard, held_least - slack) << "the note is too short";
+    EXPECT_LT(heard, held_most + slack) << "the note outlasted the key";
     EXPECT_NEAR(pitch(note), C4, 2.0);
     const auto after = std::find_if(all.rbegin(), all.rend(), [](short v) { return std::abs(v) > 1000; });
     EXPECT_GT(after - all.rbegin(), 44100 * 4 / 10) << "less than 0.4 s of silence after the release";
