@@ -123,15 +123,15 @@ TEST(RenderCommand, SawtoothAt441HzFollowsItsCycle) {
 }
 
 TEST(RenderCommand, ConstantAndOperationReachTheOutputScaled) {
-    // CONSTANTE values are read as integers: 1 - 1 = 0, then 1 / 2 through an
-    // operation of two constants gives 0.5 -> 16383 (truncated).
+    // Constants keep their decimals: 1.9 / 2 through an operation of two
+    // constants gives 0.95 -> 0.95 x 32767 = 31128.6, truncated to 31128.
     const std::string patch = write_patch(
         "ops", "CONSTANTE_ONE;VALUE=1.9;\nCONSTANTE_TWO;VALUE=2;\nBASIC_OPERATION_DIV;TYPE=3;\nSOUND_OUT;;\n"
                "END_OBJECTS_DECLARE\nBEGIN_LINKS_DECLARE\nBASIC_OPERATION_DIV;IN1=CONSTANTE_ONE;IN2=CONSTANTE_TWO;\n"
                "SOUND_OUT;IN=BASIC_OPERATION_DIV;\nEND_LINKS_DECLARE\n");
     Rendered r = render("'" + patch + "'", 0.01, "ops");
     ASSERT_EQ(r.left.size(), 441u);
-    for (short s : r.left) ASSERT_EQ(s, 16383);
+    for (short s : r.left) ASSERT_EQ(s, 31128);
     std::remove(patch.c_str());
 }
 

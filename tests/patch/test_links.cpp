@@ -47,7 +47,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LinkCase{"VCO_1;MOD_FREQ=CONSTANTE_1;", IN(via(g.get_VCO_by_name("VCO_1")->MOD_FREQ)), IN(V(CONSTANTE, "CONSTANTE_1"))},
         LinkCase{"VCO_1;IN=KEY_1;", IN(g.get_VCO_by_name("VCO_1")->source), IN(V(KEYBOARD, "KEY_1"))},
-        LinkCase{"VCO_1;IN=PCF_1;", IN(g.get_VCO_by_name("VCO_1")->source), IN(nullptr)},
+        // Every module with an output feeds every value input (what the saver writes).
+        LinkCase{"VCO_1;IN=PCF_1;", IN(g.get_VCO_by_name("VCO_1")->source), IN(V(PCF, "PCF_1"))},
         LinkCase{"VCO_1;MOD_AMP=VCO_9;", IN(via(g.get_VCO_by_name("VCO_1")->MOD_AMP)), IN(nullptr)},
         LinkCase{"BASIC_OPERATION_1;IN_IF=SEQUENCER_1;", IN(via(g.operations[0]->IN_IF)), IN(V(SEQUENCER, "SEQUENCER_1"))},
         LinkCase{"AFFICHAGE_1;IN=BASIC_OPERATION_1;", IN(g.values[0]->source), IN(V(BASIC_OPERATION, "x"))},
@@ -55,13 +56,13 @@ INSTANTIATE_TEST_SUITE_P(
         LinkCase{"VARIABLE_1;IN_ASSIGN=CONSTANTE_2;", IN(via(g.variables[0]->IN_ASSIGN)), IN(V(CONSTANTE, "CONSTANTE_2"))},
         LinkCase{"VARIABLE_1;IN_ASSIGN=CONSTANTE_2;", IN(g.variables[0]->source), IN(nullptr)},
         LinkCase{"VCA_1;IN=PCF_1;", IN(g.vcas[0]->source), IN(V(PCF, "PCF_1"))},
-        LinkCase{"VCA_1;IN=CONSTANTE_1;", IN(g.vcas[0]->source), IN(nullptr)},
+        LinkCase{"VCA_1;IN=CONSTANTE_1;", IN(g.vcas[0]->source), IN(V(CONSTANTE, "CONSTANTE_1"))},
         LinkCase{"VCA_1;GATE=SEQUENCER_KEY_9;", IN(g.vcas[0]->gate_source), IN(&g.get_SEQUENCER_by_name("SEQUENCER_KEY_9")->gate)},
         LinkCase{"PCF_1;SYNC=SEQUENCER_KEY_9;", IN(g.pcfs[0]->sync_source), IN(&g.get_KEYBOARD_by_name("SEQUENCER_KEY_9")->pulse)},
         LinkCase{"PCF_1;MOD_FREQ=VCA_1;", IN(via(g.pcfs[0]->MOD_FREQ)), IN(V(VCA, "VCA_1"))},
-        LinkCase{"PCF_1;MOD_PHASE=MIXER_1;", IN(via(g.pcfs[0]->MOD_PHASE)), IN(nullptr)},
+        LinkCase{"PCF_1;MOD_PHASE=MIXER_1;", IN(via(g.pcfs[0]->MOD_PHASE)), IN(V(MIXER, "MIXER_1"))},
         LinkCase{"SAMPLER_1;MOD_AMP=VCO_2;", IN(via(g.samplers[0]->MOD_AMP)), IN(V(VCO, "VCO_2"))},
-        LinkCase{"SAMPLER_1;MOD_FREQ=VCA_1;", IN(via(g.samplers[0]->MOD_FREQ)), IN(nullptr)},
+        LinkCase{"SAMPLER_1;MOD_FREQ=VCA_1;", IN(via(g.samplers[0]->MOD_FREQ)), IN(V(VCA, "VCA_1"))},
         LinkCase{"SAMPLER_1;IN=SEQUENCER_1;", IN(g.samplers[0]->source), IN(V(SEQUENCER, "SEQUENCER_1"))},
         LinkCase{"SAMPLER_1;GATE=KEY_1;", IN(g.samplers[0]->gate_source), IN(&g.get_KEYBOARD_by_name("KEY_1")->gate)},
         LinkCase{"SEQUENCER_1;SYNC=KEY_1;", IN(g.get_SEQUENCER_by_name("SEQUENCER_1")->sync_source), IN(&g.get_KEYBOARD_by_name("KEY_1")->pulse)}));
@@ -70,10 +71,11 @@ TEST_F(Links, MixerChannelsFollowFieldOrderOneChannelPerMatchingWord) {
     link("MIXER_1;ADD_CHANELL=VCO_1;ADD_CHANELL=PCF_1;ADD_CHANELL=GENERATOR_1;ADD_CHANELL=CONSTANTE_1;"
          " VCO_MIXER_1;ADD_CHANELL=VCO_MIXER_1;");
     const MIXER& m = *g.get_MIXER_by_name("MIXER_1");
-    ASSERT_EQ(m.channel_count, 3);
+    ASSERT_EQ(m.channel_count, 4);
     EXPECT_EQ(m.input[0].source, V(VCO, "VCO_1"));
     EXPECT_EQ(m.input[1].source, V(PCF, "PCF_1"));
     EXPECT_EQ(m.input[2].source, &g.generators[0]->value);
+    EXPECT_EQ(m.input[3].source, V(CONSTANTE, "CONSTANTE_1"));
     // The target VCO_MIXER_1 is a VCO (first in the chain), which has no ADD_CHANELL
     // input: nothing is linked. As a mixer source the same name adds two channels.
     link("MIXER_1;ADD_CHANELL=VCO_MIXER_1;");

@@ -71,10 +71,12 @@ TEST_F(KsyTest, NumbersAreReadAsTheFormatReadsThem) {
     load_text(g, "CONSTANTE_1;VALUE=2.75; VCA_1;ATTACK=12.9;SUSTAIN=0.8;RELEASE=-4.5;"
                  " PCF_1;GAIN=25;HICUT=1200.7;Q=0.5; PCF_2;GAIN=25;AMOUNT=0.5; PCF_3;GAIN=9;"
                  " VCO_1;FREQ=100;NOTE=58;PHASE=1.5; MIXER_1;V_00=0.5;V_03=0.25;");
-    EXPECT_EQ(g.constantes[0]->VALUE, 2.0f);  // integers drop their decimals
-    EXPECT_EQ(g.vcas[0]->ATTACK, 12.0f);
-    EXPECT_EQ(g.vcas[0]->SUSTAIN, 0.0f);
-    EXPECT_EQ(g.vcas[0]->RELEASE, -4.0f);
+    // Envelope times, sustain and constants keep their decimals (a saved
+    // patch must come back as it was).
+    EXPECT_EQ(g.constantes[0]->VALUE, 2.75f);
+    EXPECT_EQ(g.vcas[0]->ATTACK, 12.9f);
+    EXPECT_EQ(g.vcas[0]->SUSTAIN, 0.8f);
+    EXPECT_EQ(g.vcas[0]->RELEASE, -4.5f);
     const PCF& f1 = *g.get_PCF_by_name("PCF_1");
     EXPECT_EQ(f1.GAIN, 25.0f);
     EXPECT_EQ(f1.LEVEL, 2.0f);  // GAIN also sets the amount to 25 / 10 in integers
