@@ -16,11 +16,19 @@ GENERATOR::~GENERATOR() { clear_KSY(); }
 
 namespace {
 
-// Steps the first `count` modules of a list (never past its end).
+// How many modules of a list the step visits: its count, never past its end.
+template <class T>
+inline int stepped(const std::vector<T*>& list, int count) {
+    return count < static_cast<int>(list.size()) ? count : static_cast<int>(list.size());
+}
+
+// Steps the first `count` modules of a list. Each list holds its modules by
+// their exact type (the loader builds them so), so the call names the type's
+// own evolue and needs no virtual dispatch.
 template <class T>
 inline void step_list(const std::vector<T*>& list, int count) {
-    const int n = count < static_cast<int>(list.size()) ? count : static_cast<int>(list.size());
-    for (int i = 0; i < n; i++) list[i]->evolue();
+    const int n = stepped(list, count);
+    for (int i = 0; i < n; i++) list[i]->T::evolue();
 }
 
 template <class T>
@@ -54,7 +62,7 @@ int GENERATOR::evolue() {
     step_list(sound_inputs, nb_sound_inputs);
     step_list(keyboards, nb_keyboards);
     step_list(sequencers, nb_sequencers);
-    step_list(vcos, nb_vcos);
+    step_vco_list(vcos.data(), stepped(vcos, nb_vcos));
     step_list(mixers, nb_mixers);
     step_list(samplers, nb_samplers);
     step_list(vcas, nb_vcas);

@@ -31,17 +31,27 @@ int MIXER::evolue() {
         value = 0.0f;
         return 1;
     }
+    // Each active channel's input and level are read once, then weighed together.
+    float in[MIXER_CHANNELS];
+    float gain[MIXER_CHANNELS];
     int n = 0;
-    for (int j = 0; j < count; j++)
-        if (mute[j] != 1.0f && input[j].source != nullptr) n++;
-    float sum = 0.0f;
     for (int j = 0; j < count; j++) {
-        if (mute[j] == 1.0f || input[j].source == nullptr) continue;
-        // Several channels are averaged, then raised by half again.
-        if (n > 1)
-            sum += *input[j].source / n * 1.5f * level[j];
-        else
-            sum += *input[j].source * level[j];
+        const float* src = input[j].source;
+        if (mute[j] == 1.0f || src == nullptr) continue;
+        in[n] = *src;
+        gain[n] = level[j];
+        n++;
+    }
+    float sum = 0.0f;
+    if (n > 1) {
+        // Several channels are averaged, then raised by half again. The terms
+        // are independent (computed several at a time); the sum keeps its order.
+        const float count_f = static_cast<float>(n);
+        float term[MIXER_CHANNELS];
+        for (int k = 0; k < n; k++) term[k] = in[k] / count_f * 1.5f * gain[k];
+        for (int k = 0; k < n; k++) sum += term[k];
+    } else if (n == 1) {
+        sum += in[0] * gain[0];
     }
     value = sum;
     return 1;

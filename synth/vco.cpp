@@ -1,7 +1,9 @@
 #include "synth/vco.h"
 
 #include <cmath>
+#include <cstring>
 
+#include "synth/fast_sin.h"
 #include "synth/names.h"
 #include "synth/random.h"
 #include "synth/signal.h"
@@ -49,6 +51,7 @@ VCO::VCO(float amount, float freq, type_generateur type)
     add_input("INPUT_ALT_PWM", nullptr);
     lorenz.SetFreq(220.0f);
     rossler.SetFreq(220.0f);
+    period_out_ = std::make_unique<float[]>(PERIOD_CAPACITY);
 }
 
 namespace {
@@ -78,17 +81,18 @@ float kel_noise(float A, bool new_cycle, float& hold) {
 
 }  // namespace
 
-int VCO::evolue() {
-    if (POWER == 0) {
-        value = 0.0f;
-        return 1;
-    }
+VCO::Step VCO::advance() {
+    // Stepped the general way (the increment may follow another F): the kept
+    // period is dropped, and found again after the next reset.
+    period_pos_ = -1;
+    period_filled_ = 0;
     if (sync_source != nullptr && *sync_source != 0) cycle = 0.0f;
 
-    float A = linked(ALT_AMP) ? read(ALT_AMP) : AMOUNT;
+    Step s;
+    s.A = linked(ALT_AMP) ? read(ALT_AMP) : AMOUNT;
     float F = linked(ALT_FREQ) ? read(ALT_FREQ) : FREQ;
-    float P = linked(ALT_PHASE) ? read(ALT_PHASE) : PHASE;
-    float W = linked(ALT_PWM) ? read(ALT_PWM) : PWM;
+    s.P = linked(ALT_PHASE) ? read(ALT_PHASE) : PHASE;
+    s.W = linked(ALT_PWM) ? read(ALT_PWM) : PWM;
 
     if (source != nullptr) {
         F = linked(ALT_FREQ) ? static_cast<float>(read(ALT_FREQ) / 44.0)
@@ -96,42 +100,164 @@ int VCO::evolue() {
         driven_frequency = F;
     }
 
-    if (linked(MOD_AMP)) A = A + A * read(MOD_AMP);
+    if (linked(MOD_AMP)) s.A = s.A + s.A * read(MOD_AMP);
     if (linked(MOD_FREQ)) F = F + F * read(MOD_FREQ);
-    if (linked(MOD_PHASE)) P = P + P * read(MOD_PHASE);
-    if (linked(MOD_PWM)) W = W + W * read(MOD_PWM);
+    if (linked(MOD_PHASE)) s.P = s.P + s.P * read(MOD_PHASE);
+    if (linked(MOD_PWM)) s.W = s.W + s.W * read(MOD_PWM);
+    if (s.A > 1.0f) s.A = 1.0f;
+    s.F = F;
+
+    s.new_cycle = advance_cycle(F);
+    return s;
+}
+
+// After its first reset a free-running sine repeats exactly: the cycle
+// restarts at exactly -1 and takes the same float steps, so while amplitude,
+// phase and frequency keep their bits, the output `pos` samples after a reset
+// is the same in every period. One period of outputs is kept and played back.
+[[gnu::always_inline]] inline bool VCO::step_free_sine(double* x, double* amplitude, float** slot) {
+    float A = AMOUNT;
     if (A > 1.0f) A = 1.0f;
+    const float P = PHASE;
+    const float F = FREQ;
+    std::uint32_t a_bits, p_bits, f_bits;
+    std::memcpy(&a_bits, &A, 4);
+    std::memcpy(&p_bits, &P, 4);
+    std::memcpy(&f_bits, &F, 4);
+    std::uint32_t c_bits, kept_c_bits;
+    std::memcpy(&c_bits, &cycle, 4);
+    std::memcpy(&kept_c_bits, &period_cycle_, 4);
+    if ((a_bits ^ period_key_[0]) | (p_bits ^ period_key_[1]) | (f_bits ^ increment_for_)) {
+        period_key_[0] = a_bits;
+        period_key_[1] = p_bits;
+        period_filled_ = 0;
+        period_pos_ = -1;
+    } else if (c_bits != kept_c_bits) {
+        period_pos_ = -1;  // the cycle was set from outside: find the period again
+    }
+    const bool reset = advance_cycle(F);
+    period_cycle_ = cycle;
+    if (reset)
+        period_pos_ = 0;
+    else if (period_pos_ >= 0 && period_pos_ < PERIOD_CAPACITY)
+        period_pos_++;
+    if (period_pos_ >= 0 && period_pos_ < period_filled_) {
+        value = period_out_[period_pos_];
+        return true;
+    }
+    *x = 6.283185307179586 * cycle + P;
+    *amplitude = A;
+    *slot = nullptr;
+    if (period_pos_ == period_filled_ && period_pos_ < PERIOD_CAPACITY) *slot = &period_out_[period_filled_++];
+    return false;
+}
 
-    // The overshoot is dropped on purpose: the reset sample is the new-cycle mark.
-    cycle = static_cast<float>(cycle + F / 44100.0);
-    if (cycle > 1.0f) cycle = -1.0f;
-    const bool new_cycle = cycle == -1.0f;
+float VCO::shape(const Step& s) {
+    const float A = s.A;
     const float c = cycle;
-
-    float out;
     switch (TYPE) {
-    case SIN: out = static_cast<float>(A * std::sin(6.283185307179586 * c + P)); break;
+    case SIN: return static_cast<float>(A * kel_sin(sine_argument(s)));
     case TRI: {
         float t = 2 * A * std::fabs(c);
-        out = 2 * (t - A);
-        break;
+        return 2 * (t - A);
     }
-    case SAW: out = A * c; break;
+    case SAW: return A * c;
     // The square is the pulse at width 0: high for the first half of the cycle.
-    case SQR: out = (0.0f >= c + P) ? A : -A; break;
-    case PULSE: out = (W >= c + P) ? A : -A; break;
-    case NOISE_WHITE: out = white_noise(A, new_cycle, random_hold); break;
+    case SQR: return (0.0f >= c + s.P) ? A : -A;
+    case PULSE: return (s.W >= c + s.P) ? A : -A;
+    case NOISE_WHITE: return white_noise(A, s.new_cycle, random_hold);
     case NOISE_ROSSLER:
-        if (new_cycle) rossler.SetFreq(F);
-        out = A * rossler.Iterate();
-        break;
+        if (s.new_cycle) rossler.SetFreq(s.F);
+        return A * rossler.Iterate();
     case NOISE_LORENZ:
-        if (new_cycle) lorenz.SetFreq(F);
-        out = A * lorenz.Iterate();
-        break;
-    case NOISE_KEL: out = kel_noise(A, new_cycle, signed_hold); break;
-    default: out = 0.0f; break;
+        if (s.new_cycle) lorenz.SetFreq(s.F);
+        return A * lorenz.Iterate();
+    case NOISE_KEL: return kel_noise(A, s.new_cycle, signed_hold);
+    default: return 0.0f;
     }
-    value = clip_unit(out);
+}
+
+int VCO::evolue() {
+    if (POWER == 0) {
+        value = 0.0f;
+        return 1;
+    }
+    const Step s = advance();
+    value = clip_unit(shape(s));
     return 1;
+}
+
+// ---------------------------------------------------------------- stepping a list
+
+namespace {
+
+// Sines waiting to be computed together: their arguments, amplitudes and owners.
+struct SineBatch {
+    static constexpr int CAPACITY = 16;
+    double x[CAPACITY];
+    double amplitude[CAPACITY];
+    VCO* owner[CAPACITY];
+    float* keep[CAPACITY];  // where a free-running sine's period wants the output, or null
+    int count = 0;
+
+    void flush() {
+        if (count == 0) return;
+        kel_sin_n(x, x, count);
+        for (int i = 0; i < count; i++) {
+            const float out = clip_unit(static_cast<float>(amplitude[i] * x[i]));
+            owner[i]->value = out;
+            if (keep[i] != nullptr) *keep[i] = out;
+        }
+        count = 0;
+    }
+    // True when p is the output of a waiting oscillator (one stepped earlier in
+    // this sample, whose new value the reader must see).
+    bool holds(const float* p) const {
+        for (int i = 0; i < count; i++)
+            if (p == &owner[i]->value) return true;
+        return false;
+    }
+    bool holds(const INPUT* in) const { return in != nullptr && holds(in->source); }
+};
+
+// Whether v reads the output of a waiting oscillator through any of its inputs.
+bool reads_waiting(const VCO& v, const SineBatch& b) {
+    return (v.source != nullptr && b.holds(v.source)) || b.holds(v.MOD_PHASE) || b.holds(v.MOD_FREQ) ||
+           b.holds(v.MOD_AMP) || b.holds(v.MOD_PWM) || b.holds(v.ALT_PHASE) || b.holds(v.ALT_FREQ) ||
+           b.holds(v.ALT_AMP) || b.holds(v.ALT_PWM);
+}
+
+}  // namespace
+
+void step_vco_list(VCO* const* list, int n) {
+    SineBatch batch;
+    for (int i = 0; i < n; i++) {
+        VCO& v = *list[i];
+        if (i + 6 < n) list[i + 6]->prefetch();
+        if (i + 2 < n) list[i + 2]->prefetch_period();
+        if (v.POWER == 0) {
+            v.value = 0.0f;
+            continue;
+        }
+        if (v.TYPE == SIN && v.unlinked()) {
+            // Nothing to read but its own parameters: the common free-running sine.
+            const int k = batch.count;
+            if (v.step_free_sine(&batch.x[k], &batch.amplitude[k], &batch.keep[k])) continue;
+            batch.owner[k] = &v;
+            if (++batch.count == SineBatch::CAPACITY) batch.flush();
+            continue;
+        }
+        if (batch.count != 0 && reads_waiting(v, batch)) batch.flush();
+        const VCO::Step s = v.advance();
+        if (v.TYPE != SIN) {
+            v.value = clip_unit(v.shape(s));
+            continue;
+        }
+        batch.x[batch.count] = v.sine_argument(s);
+        batch.amplitude[batch.count] = s.A;
+        batch.owner[batch.count] = &v;
+        batch.keep[batch.count] = nullptr;
+        if (++batch.count == SineBatch::CAPACITY) batch.flush();
+    }
+    batch.flush();
 }

@@ -1,6 +1,10 @@
 // The oscillator: nine waveforms, two of them chaotic attractors.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
 #include "synth/ports.h"
 
 /// Waveform codes of the oscillator (stored in patch files as TYPE).
@@ -80,10 +84,87 @@ public:
     float signed_hold = 0.0f;      ///< held value of the random-sign noise
     float driven_frequency = 0.0f; ///< last frequency derived from the main input, Hz
     type_generateur TYPE;          ///< waveform code, 1..9
+
+private:
+    // State of the step itself, kept in the cache line of the parameters it follows.
+    double increment_ = 0.0;            ///< F / 44100: cycle advance per sample
+    std::uint32_t increment_for_ = 0;   ///< bits of the F that `increment_` is for (+0.0)
+    // After its first reset a free-running sine repeats exactly (see vco.cpp):
+    // the outputs of one period are kept while A, P and F (increment_for_) keep their bits.
+    std::uint32_t period_key_[2] = {0x7fc00001u, 0};  ///< bits of A and P (none yet)
+    float period_cycle_ = 0.0f;         ///< the cycle the last played-back step left
+    int period_pos_ = -1;               ///< samples since the last reset; -1 unknown
+    int period_filled_ = 0;             ///< period_out_[0 .. period_filled_) are known
+    std::unique_ptr<float[]> period_out_;  ///< PERIOD_CAPACITY outputs, allocated with the module
+
+public:
     float random_hold = 0.0f;      ///< held value of the white noise
     BLorenzOsc lorenz;             ///< source of NOISE_LORENZ
     BRosslerOsc rossler;           ///< source of NOISE_ROSSLER
 
+    /// Longest period a free-running sine keeps, in samples (10.8 Hz and up).
+    static constexpr int PERIOD_CAPACITY = 4096;
+
     VCO(float amount, float freq, type_generateur type);
     int evolue() override;
+
+    /// The working values of one step, after the inputs are read and the cycle advanced.
+    struct Step {
+        float A;          ///< amplitude, at most 1
+        float F;          ///< frequency, Hz
+        float P;          ///< phase offset
+        float W;          ///< pulse width
+        bool new_cycle;   ///< the cycle was reset at this sample
+    };
+    /// Sync, working values and cycle advance of one sample (POWER not tested).
+    Step advance();
+    /// The argument of the sine for a step: 2 pi x cycle + phase, in double precision.
+    double sine_argument(const Step& s) const { return 6.283185307179586 * cycle + s.P; }
+    /// The output of a non-sine waveform for a step, before clipping.
+    float shape(const Step& s);
+
+    /// True when no input is linked: the step reads only the module's own fields.
+    bool unlinked() const {
+        const INPUT* const* extra = &MOD_PHASE;  // the eight MOD_ and ALT_ pointers, in a row
+        std::uintptr_t any = reinterpret_cast<std::uintptr_t>(source) | reinterpret_cast<std::uintptr_t>(sync_source);
+        for (int i = 0; i < 8; i++) any |= reinterpret_cast<std::uintptr_t>(extra[i]);
+        return any == 0;
+    }
+    /// Steps an unlinked sine with POWER on (see step_vco_list). Returns true
+    /// when the output came from its period; otherwise *x and *amplitude are
+    /// the sine's argument and amplitude, and *slot, when not null, is where
+    /// the period keeps the output once it is computed.
+    bool step_free_sine(double* x, double* amplitude, float** slot);
+    /// Asks the cache for what the list step reads of this oscillator (the
+    /// step reads five lines of it; fetched ahead, they are there in time).
+    void prefetch() const {
+        const char* at = reinterpret_cast<const char*>(this);
+        for (int line = 0; line < 5; line++) __builtin_prefetch(at + 64 * line);
+    }
+    /// Asks the cache for the period output this oscillator plays next (reads
+    /// its position: call once prefetch() had time to bring it).
+    void prefetch_period() const {
+        if (period_pos_ >= 0) __builtin_prefetch(period_out_.get() + period_pos_ + 1);
+    }
+
+private:
+    /// Adds F / 44100 to the cycle, resetting it to -1 past 1. True on the reset sample.
+    bool advance_cycle(float F) {
+        // A division per sample is dear: the quotient is kept while F keeps its bits.
+        std::uint32_t bits;
+        std::memcpy(&bits, &F, sizeof bits);
+        if (bits != increment_for_) {
+            increment_for_ = bits;
+            increment_ = F / 44100.0;
+        }
+        // The overshoot is dropped on purpose: the reset sample is the new-cycle mark.
+        cycle = static_cast<float>(cycle + increment_);
+        if (cycle > 1.0f) cycle = -1.0f;
+        return cycle == -1.0f;
+    }
 };
+
+/// Steps the first n oscillators of a list, in order, exactly as n calls of
+/// evolue() would, but computes the sines of neighbouring oscillators together
+/// (an oscillator that reads one stepped just before it waits for its value).
+void step_vco_list(VCO* const* list, int n);

@@ -1,0 +1,164 @@
+#include "synth/fast_sin.h"
+
+#include <immintrin.h>
+
+#include <cmath>
+
+// x is reduced to r = x - n pi/2 with |r| <= pi/4 (a little more when x 2/pi
+// lies near a half), carried as two doubles hi + lo, and sin or cos of r is a
+// polynomial chosen by n mod 4. Every lane runs the same IEEE operations in the
+// same order whatever the vector width, so the 2-wide and 4-wide code agree
+// bit for bit. (The build forbids fused multiply-add contraction.)
+// The 4-wide code is only ever inlined into functions built for AVX2.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+namespace {
+
+typedef double v2d __attribute__((vector_size(16)));
+typedef long long v2l __attribute__((vector_size(16)));
+typedef double v4d __attribute__((vector_size(32)));
+typedef long long v4l __attribute__((vector_size(32)));
+
+constexpr double TWO_OVER_PI = 0.6366197723675814;
+// 1.5 x 2^52: adding it rounds to an integer held in the low bits of the mantissa.
+constexpr double ROUNDER = 6755399441055744.0;
+// pi/2 in pieces of 33, 33, 33 and 53 bits: n x piece is exact for |n| < 2^20.
+constexpr double PIO2_1 = 1.5707963267341256;
+constexpr double PIO2_2 = 6.077100506303966e-11;
+constexpr double PIO2_3 = 2.0222662487111665e-21;
+constexpr double PIO2_4 = 8.4784276603689e-32;
+// Above this the pieces are no longer exact (n reaches 2^20): the C library reduces.
+constexpr double REDUCE_LIMIT = 1.6e6;
+// Below this sin(x) rounds to x (x^2/6 is under half an ulp); keeps the sign of -0.
+constexpr double TINY = 1.4901161193847656e-08;  // 2^-26
+
+// sin r = r + r^3 S(r^2), cos r = 1 - r^2/2 + r^4 C(r^2): near-minimax fits on
+// |r| <= pi/4 + 0.002, errors below 2^-65 relative.
+constexpr double S0 = -0.16666666666666666, S1 = 0.008333333333333331, S2 = -0.00019841269841264943,
+                 S3 = 2.75573192192438e-06, S4 = -2.5052106199405445e-08, S5 = 1.6058526395022024e-10,
+                 S6 = -7.586389958204284e-13;
+constexpr double C0 = 0.041666666666666664, C1 = -0.0013888888888887359, C2 = 2.480158729870778e-05,
+                 C3 = -2.755731724176732e-07, C4 = 2.087614003959427e-09, C5 = -1.1382184802496203e-11;
+
+// a + b as hi + lo exactly (no condition on the magnitudes).
+template <class V>
+inline __attribute__((always_inline)) void two_sum(V a, V b, V& hi, V& lo) {
+    hi = a + b;
+    const V bb = hi - a;
+    lo = (a - (hi - bb)) + (b - bb);
+}
+
+// One bit per lane whose mask is set.
+inline __attribute__((always_inline)) int lane_bits(v2l m) { return _mm_movemask_pd((__m128d)m); }
+inline __attribute__((always_inline)) int lane_bits(v4l m) {
+    return lane_bits(v2l{m[0], m[1]}) | lane_bits(v2l{m[2], m[3]}) << 2;
+}
+
+// Below this x - n pi/2 leaves at least 2^-56, so the third piece needs no exact sum.
+constexpr double SHORT_LIMIT = 64.0;
+
+template <class V, class L>
+inline __attribute__((always_inline)) V sin_lanes(V x, V ax) {
+    const V t = x * TWO_OVER_PI + ROUNDER;
+    const V n = t - ROUNDER;
+    const L quadrant = (L)(t);
+
+    // x - n pi/2: the first product cancels exactly, the second is summed exactly.
+    const V a = x - n * PIO2_1;
+    V s1, e1;
+    two_sum<V>(a, -(n * PIO2_2), s1, e1);
+    const V tail = (e1 - n * PIO2_3) - n * PIO2_4;
+    V hi = s1 + tail;
+    V lo = tail - (hi - s1);
+    const L far = ax >= SHORT_LIMIT;
+    if (lane_bits(far) != 0) {
+        // Farther out the third piece can be as large as the remainder: sum it exactly too.
+        V s2, e2;
+        two_sum<V>(s1, -(n * PIO2_3), s2, e2);
+        const V far_tail = (e1 + e2) - n * PIO2_4;
+        const V far_hi = s2 + far_tail;
+        const V far_lo = far_tail - (far_hi - s2);
+        hi = far ? far_hi : hi;
+        lo = far ? far_lo : lo;
+    }
+
+    // One Horner scheme serves both: the lanes that need the cosine take its coefficients.
+    const L odd = (quadrant & 1) != 0;
+    const V z = hi * hi;
+    const V p = (odd ? C0 : S1) + z * ((odd ? C1 : S2) + z * ((odd ? C2 : S3) +
+                z * ((odd ? C3 : S4) + z * ((odd ? C4 : S5) + z * (odd ? C5 : S6)))));
+    const V v = z * hi;
+    const V sine = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
+    const V half_z = 0.5 * z;
+    const V w = 1.0 - half_z;
+    const V cosine = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
+
+    V r = odd ? cosine : sine;
+    r = (quadrant & 2) != 0 ? -r : r;
+    return ax < TINY ? x : r;
+}
+
+// Stores the lanes; those the reduction cannot take (huge, infinite, NaN) go to the C library.
+template <class V, class L>
+inline __attribute__((always_inline)) void sin_store(const double* x, double* out, V in, int lanes) {
+    const L magnitude = (L)(in) & 0x7fffffffffffffffLL;
+    const V ax = (V)(magnitude);
+    const V r = sin_lanes<V, L>(in, ax);
+    if (lanes == static_cast<int>(sizeof(V) / sizeof(double))) {
+        __builtin_memcpy(out, &r, sizeof r);
+    } else {
+        for (int i = 0; i < lanes; i++) out[i] = r[i];
+    }
+    const L reducible = ax < REDUCE_LIMIT;
+    const int all = (1 << lanes) - 1;
+    if ((lane_bits(reducible) & all) == all) return;
+    for (int i = 0; i < lanes; i++)
+        if (reducible[i] == 0) out[i] = std::sin(x[i]);
+}
+
+void sin_n_sse2(const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        v2d in;
+        __builtin_memcpy(&in, x + i, sizeof in);
+        sin_store<v2d, v2l>(x + i, out + i, in, 2);
+    }
+    if (i < n) sin_store<v2d, v2l>(x + i, out + i, v2d{x[i], 0.0}, 1);
+}
+
+__attribute__((target("avx2"))) void sin_n_avx2(const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        v4d in;
+        __builtin_memcpy(&in, x + i, sizeof in);
+        sin_store<v4d, v4l>(x + i, out + i, in, 4);
+    }
+    if (i < n) {
+        v4d in = {0.0, 0.0, 0.0, 0.0};
+        for (int k = 0; i + k < n; k++) in[k] = x[i + k];
+        sin_store<v4d, v4l>(x + i, out + i, in, n - i);
+    }
+}
+
+bool cpu_has_avx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+// Decided once at start-up, before any audio runs.
+const bool kUseAvx2 = cpu_has_avx2();
+
+}  // namespace
+
+double kel_sin(double x) {
+    double out;
+    sin_n_sse2(&x, &out, 1);
+    return out;
+}
+
+void kel_sin_n(const double* x, double* out, int n) {
+    if (kUseAvx2)
+        sin_n_avx2(x, out, n);
+    else
+        sin_n_sse2(x, out, n);
+}

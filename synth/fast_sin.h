@@ -1,0 +1,11 @@
+// The oscillators' double-precision sine: our own range reduction and
+// polynomials, several arguments at a time where the CPU allows.
+#pragma once
+
+/// sin(x), within 1 ulp of the exact value for every double (NaN and the
+/// infinities give NaN). Pure arithmetic: no allocation, no lock, no errno.
+double kel_sin(double x);
+
+/// out[i] = kel_sin(x[i]) for 0 <= i < n, bit for bit, computed four at a time
+/// on CPUs with AVX2 and two at a time otherwise. x and out may be the same array.
+void kel_sin_n(const double* x, double* out, int n);
