@@ -59,19 +59,18 @@ int SAMPLER::evolue() {
     // out by a huge rate must not be converted to an integer it does not fit.
     if (position >= static_cast<float>(values) + 1.0f) position = static_cast<float>(values);
 
-    const FSOUND_SAMPLE* sample = handle.get();
-    const int held = sample != nullptr ? static_cast<int>(sample->data.size()) : 0;
-    const int available = held < values ? held : values;
-    if (available <= 0) {
-        value = 0.0f;
-    } else {
-        // The play position may stand on the end of the data: every read stays inside it.
-        long long i = static_cast<long long>(position);
-        if (mode == SMP_BACKWARD || mode == SMP_LOOP_BACKWARD) i = values - i;
-        if (i < 0) i = 0;
-        if (i >= available) i = available - 1;
-        value = sample->data[static_cast<size_t>(i)] * a / 32768;
-    }
+    // The play position may stand on the end of the data (a backward mode reads
+    // one value past it at the start, a one-shot slower than half speed holds
+    // there for good): beyond the data the sample buffer is silence.
+    long long i = static_cast<long long>(position);
+    if (mode == SMP_BACKWARD || mode == SMP_LOOP_BACKWARD) i = values - i;
+    value = sample_at(i) * a / 32768;
     position += 2 * d;
     return 1;
+}
+
+short SAMPLER::sample_at(long long i) const {
+    const FSOUND_SAMPLE* sample = handle.get();
+    if (sample == nullptr || i < 0 || i >= static_cast<long long>(sample->data.size())) return 0;
+    return sample->data[static_cast<size_t>(i)];
 }

@@ -35,4 +35,6 @@ public:
     /// mode to forward. A file that cannot be read ends the program (status -1).
     void load_SAMPLE(const char* path);
     int evolue() override;
+    /// The i-th 16-bit value of the data; 0 (silence) outside it.
+    short sample_at(long long i) const;
 };

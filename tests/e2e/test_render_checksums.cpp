@@ -112,7 +112,7 @@ const RenderCase kCases[] = {
     {"feedback", "feedback.ksy", true, 5.0, 0x70cbb864b91496c5ull},
     {"subpatches", "subpatches.ksy", true, 4.0, 0xcbe60d74a750ef01ull},
     {"samplers", "samplers.ksy", true, 6.0, 0xa331be00380177adull},
-    {"sampler_ends", "sampler_ends.ksy", true, 6.0, 0xbf4459747414aa89ull},
+    {"sampler_ends", "sampler_ends.ksy", true, 16.0, 0xcd61e620a7d72a19ull},
     {"bank", "bank.ksy", true, 3.0, 0x39c7efe92f31810dull},
 };
 

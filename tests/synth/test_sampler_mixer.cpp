@@ -4,6 +4,7 @@
 
 #include "tests/temp_path.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -96,7 +97,7 @@ TEST_F(Sampling, GateLinkAndGateWordDecidePlaying) {
 
 // With 10 frames at rate 1 the position moves 2 values a call and the end test
 // 2 x position > 2 x 10 fires on call 6. Backward reads index 20 - position; 20 is
-// one past the data and reads the last value. -1 stands for an output of 0.
+// one past the data, where the buffer holds silence. -1 stands for an output of 0.
 struct ModeCase {
     int mode;
     std::vector<int> reads;
@@ -114,9 +115,9 @@ TEST_P(SamplerModes, ReadInTheirDirectionAndStopOrLoop) {
 
 INSTANTIATE_TEST_SUITE_P(Sampler, SamplerModes,
                          ::testing::Values(ModeCase{SMP_FORWARD, {0, 2, 4, 6, 8, 10, 0, -1}, 0},
-                                           ModeCase{SMP_BACKWARD, {19, 18, 16, 14, 12, 10, 19, -1}, 0},
+                                           ModeCase{SMP_BACKWARD, {-1, 18, 16, 14, 12, 10, -1, -1}, 0},
                                            ModeCase{SMP_LOOP_FORWARD, {0, 2, 4, 6, 8, 10, 0, 2}, 1},
-                                           ModeCase{SMP_LOOP_BACKWARD, {19, 18, 16, 14, 12, 10, 19, 18}, 1}));
+                                           ModeCase{SMP_LOOP_BACKWARD, {-1, 18, 16, 14, 12, 10, -1, 18}, 1}));
 
 TEST_F(Sampling, RateComesFromThePitchInputAndItsMagnitude) {
     load("long.wav", 400);
@@ -137,10 +138,24 @@ TEST_F(Sampling, PositionThrownBeyondTheEndIsBroughtBackToIt) {
     sampler->pitch = 1e30f;
     play(1);
     // At rate 0 the end test cannot fire; the integer part of the position is
-    // beyond 2 x length, so the position becomes 20 and reads the last value.
+    // beyond 2 x length, so the position becomes 20, just past the data: silence.
     sampler->pitch = 0.0f;
-    EXPECT_EQ(play(1)[0], out(19));
+    EXPECT_EQ(play(1)[0], 0.0f);
     EXPECT_EQ(sampler->position, 20.0f);
+}
+
+TEST_F(Sampling, OneShotSlowerThanHalfSpeedFallsSilentPastItsEnd) {
+    load("ramp.wav", 300);  // 150 frames, the last value 30000: far from 0
+    // At rate 0.3 the end test (2 x position x 0.3 > 300) cannot fire before the
+    // position is held at the end of the data, 300: the play never ends by itself.
+    sampler->pitch = 0.3f;
+    const std::vector<float> v = play(800);
+    const auto silent = std::find(v.begin(), v.end(), 0.0f);
+    ASSERT_NE(silent, v.end());
+    ASSERT_NE(silent, v.begin());
+    EXPECT_EQ(*(silent - 1), out(299));  // the last value is played once...
+    for (auto it = silent; it != v.end(); ++it) ASSERT_EQ(*it, 0.0f) << "call " << (it - v.begin());
+    EXPECT_EQ(gate, 1);  // ...then silence, not a DC level, while the gate stays open
 }
 
 // Whatever the mode, rate and recorded length, reads stay inside the data (the
