@@ -1,6 +1,6 @@
 // The program's entry.
 //
-//   z_ozodive [--headless] [--record] [--size WxH] [--output KIND] [--driver N]
+//   z_ozodive [--headless] [--record] [--size WxH] [--output KIND] [--driver N] [--midi KIND]
 //             [--sound-window] [PATCH]
 //       plays PATCH (default KSY/ZZZ.ksy) live in a window (1024 x 768, or
 //       --size): the console asks for the sound output and driver unless
@@ -29,8 +29,8 @@ int main(int argc, char** argv) {
     APP_OPTIONS options;
     if (const int status = parse_app_options(argc, argv, &options)) {
         std::fprintf(stderr,
-                     "usage: z_ozodive [--headless] [--record] [--size WxH] [--output oss|daemon|alsa|none]\n"
-                     "                 [--driver N] [--sound-window] [PATCH]\n"
+                     "usage: z_ozodive [--headless] [--record] [--size WxH] [--output oss|daemon|alsa|none|jack]\n"
+                     "                 [--driver N] [--midi auto|alsa|jack|none] [--sound-window] [PATCH]\n"
                      "       z_ozodive --render OUT.wav --seconds S [PATCH]\n"
                      "       z_ozodive --scope\n");
         return status;
