@@ -12,6 +12,7 @@
 //       than real time, without a sound device.
 //   z_ozodive --scope
 //       the oscillator test scope: three sines drawn as traces in a window.
+//   z_ozodive --help | -h | --version
 #include <cstdio>
 #include <cstring>
 
@@ -19,20 +20,61 @@
 #include "shell/render.h"
 #include "shell/scope.h"
 
+namespace {
+const char* const VERSION = "z_ozodive 0.1";
+
+// Printed on stdout for --help, on stderr after a wrong command line. The
+// manual page z_ozodive.1 says the same at length.
+const char* const USAGE =
+    "usage: z_ozodive [--headless] [--record] [--size WxH] [--output oss|daemon|alsa|none|jack]\n"
+    "                 [--driver N] [--midi auto|alsa|jack|none] [--sound-window] [PATCH]\n"
+    "       z_ozodive --render OUT.wav --seconds S [PATCH]\n"
+    "       z_ozodive --scope\n"
+    "       z_ozodive --help | -h | --version\n";
+
+const char* const OPTIONS =
+    "\n"
+    "Plays PATCH (default KSY/ZZZ.ksy, from the data folder) live in a window.\n"
+    "  --headless          play without a window, in the console; Escape quits\n"
+    "  --record            also write what was played to record.wav at exit\n"
+    "  --size WxH          window size, 320x240 to 6000x6000 (default 1024x768)\n"
+    "  --output KIND       sound output: oss, daemon, alsa, jack or none (else asked)\n"
+    "  --driver N          driver number from 1, as the driver menu lists them (else asked)\n"
+    "  --midi KIND         MIDI input: auto, alsa, jack or none (default auto)\n"
+    "  --sound-window      after the console questions, the small sound set-up window (OSS)\n"
+    "  --render OUT.wav    play PATCH into a WAV file, faster than real time, no sound device\n"
+    "  --seconds S         length of the --render output, in seconds\n"
+    "  --scope             the oscillator test scope: three sines and their sum as traces\n"
+    "  --help, -h          this text\n"
+    "  --version           the program's version\n"
+    "The remote control listens on TCP port 9999 while a patch plays.\n"
+    "Exit status: 0 on a normal end; 1 on an unknown option, no display or a sound\n"
+    "stream that will not start; 2 on a bad option value, a missing driver or port\n"
+    "9999 taken; 255 on a patch or sample that cannot be loaded.\n"
+    "See man z_ozodive.\n";
+}  // namespace
+
 int main(int argc, char** argv) {
     // Messages reach a pipe or a log as they happen, not when a buffer fills.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(USAGE, stdout);
+            std::fputs(OPTIONS, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("%s\n", VERSION);
+            return 0;
+        }
+    }
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--render") == 0) return render_command(argc, argv);
         if (std::strcmp(argv[i], "--scope") == 0) return run_scope();
     }
     APP_OPTIONS options;
     if (const int status = parse_app_options(argc, argv, &options)) {
-        std::fprintf(stderr,
-                     "usage: z_ozodive [--headless] [--record] [--size WxH] [--output oss|daemon|alsa|none|jack]\n"
-                     "                 [--driver N] [--midi auto|alsa|jack|none] [--sound-window] [PATCH]\n"
-                     "       z_ozodive --render OUT.wav --seconds S [PATCH]\n"
-                     "       z_ozodive --scope\n");
+        std::fputs(USAGE, stderr);
         return status;
     }
     return run_synthesizer(options);

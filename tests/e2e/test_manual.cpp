@@ -1,0 +1,39 @@
+// The manual as a user meets it: --help names every option the program takes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+const std::string PROGRAM = std::string(KEL_BINARY_DIR) + "/z_ozodive";
+
+// Runs a shell command; returns its exit status and fills *out with stdout.
+int run(const std::string& command, std::string* out) {
+    std::FILE* p = popen(command.c_str(), "r");
+    if (p == nullptr) return -1;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) out->append(buf, n);
+    const int status = pclose(p);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+TEST(TestManual, HelpNamesEveryOptionAndVersionAnswers) {
+    for (const char* flag : {"--help", "-h"}) {
+        std::string out;
+        ASSERT_EQ(run(PROGRAM + " " + flag + " 2>/dev/null", &out), 0) << flag;
+        for (const char* option : {"--headless", "--render", "--seconds", "--scope", "--record", "--output",
+                                   "--driver", "--midi", "--size", "--sound-window", "--help", "-h", "--version"})
+            EXPECT_NE(out.find(option), std::string::npos) << option << " missing from " << flag;
+    }
+    std::string version;
+    EXPECT_EQ(run(PROGRAM + " --version", &version), 0);
+    EXPECT_EQ(version.rfind("z_ozodive ", 0), 0u) << version;
+    // A wrong option still fails, with the usage on stderr only.
+    std::string wrong;
+    EXPECT_EQ(run(PROGRAM + " --no-such-option 2>/dev/null", &wrong), 1);
+    EXPECT_EQ(wrong, "");
+}
