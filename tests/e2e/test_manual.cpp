@@ -1,4 +1,5 @@
-// The manual as a user meets it: --help names every option the program takes.
+// The manual as a user meets it: --help names every option the program
+// takes, and the manual page renders cleanly.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -6,6 +7,7 @@
 #include <string>
 
 namespace {
+const std::string SOURCE = std::string(KEL_DATA_DIR) + "/..";
 const std::string PROGRAM = std::string(KEL_BINARY_DIR) + "/z_ozodive";
 
 // Runs a shell command; returns its exit status and fills *out with stdout.
@@ -36,4 +38,16 @@ TEST(TestManual, HelpNamesEveryOptionAndVersionAnswers) {
     std::string wrong;
     EXPECT_EQ(run(PROGRAM + " --no-such-option 2>/dev/null", &wrong), 1);
     EXPECT_EQ(wrong, "");
+}
+
+TEST(TestManual, ManPageRendersWithoutWarnings) {
+    std::string found;
+    if (run("command -v man", &found) != 0) GTEST_SKIP() << "man is not installed";
+    std::string text;
+    ASSERT_EQ(run("MANWIDTH=80 man --warnings -l " + SOURCE + "/docs/z_ozodive.1 2>&1 >/dev/null", &text), 0);
+    EXPECT_EQ(text, "") << "man warnings";
+    std::string page;
+    ASSERT_EQ(run("MANWIDTH=80 man -l " + SOURCE + "/docs/z_ozodive.1 2>/dev/null", &page), 0);
+    for (const char* section : {"NAME", "SYNOPSIS", "DESCRIPTION", "OPTIONS", "FILES", "EXIT STATUS", "EXAMPLES"})
+        EXPECT_NE(page.find(section), std::string::npos) << section;
 }
