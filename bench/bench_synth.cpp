@@ -1,11 +1,21 @@
-// Nanoseconds per sample of each module type (each waveform apart), and of a
-// patch of 64 oscillators summed, filtered and sent out, with its real-time
-// factor (seconds of audio computed per second of CPU).
+// Nanoseconds per sample of each module type (each waveform apart), of the
+// sine kernel, of lists of oscillators stepped together, and of whole patches
+// (64 oscillators of mixed types; the peer job of 64 sines, mixers and a
+// lowpass) with their real-time factor (seconds of audio computed per second
+// of CPU); and the audio callback's worst 3072-frame buffer on the default patches.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "bench/data_folder.h"
+#include "shell/audio.h"
+#include "shell/globals.h"
+#include "synth/fast_sin.h"
 #include "synth/generator.h"
 #include "synth/notes.h"
 
@@ -184,5 +194,133 @@ void BM_Patch64(benchmark::State& state) {
     per_sample(state);
 }
 BENCHMARK(BM_Patch64);
+
+// Sines per second: the kernel over 64 oscillator arguments against the C library.
+void BM_Sine(benchmark::State& state) {
+    std::vector<double> x(64), out(64);
+    for (int i = 0; i < 64; i++) x[i] = 6.283185307179586 * (i / 32.0 - 1.0) + 0.1;
+    const bool ours = state.range(0) == 1;
+    for (auto _ : state) {
+        if (ours) {
+            kel_sin_n(x.data(), out.data(), 64);
+        } else {
+            for (int i = 0; i < 64; i++) out[i] = std::sin(x[i]);
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 64);
+}
+BENCHMARK(BM_Sine)->Arg(0)->Arg(1)->ArgName("ours");
+
+// 64 sines stepped as a list, per sample: free-running (periods played back),
+// or each modulated by a slow LFO (a sine computed at every sample).
+void BM_VCOList(benchmark::State& state) {
+    VCO lfo(0.01f, 0.5f, SIN);
+    INPUT wobble(&lfo);
+    std::vector<std::unique_ptr<VCO>> owned;
+    std::vector<VCO*> list;
+    for (int i = 0; i < 64; i++) {
+        owned.push_back(std::make_unique<VCO>(0.01f, 55.0f + 20.35f * i, SIN));
+        if (state.range(0) == 1) owned.back()->MOD_FREQ = &wobble;
+        list.push_back(owned.back().get());
+    }
+    for (auto _ : state) {
+        lfo.evolue();
+        step_vco_list(list.data(), 64);
+        benchmark::DoNotOptimize(list[63]->value);
+    }
+    per_sample(state);
+}
+BENCHMARK(BM_VCOList)->Arg(0)->Arg(1)->ArgName("modulated");
+
+// The peer job as the loader builds it: 64 sines (55 Hz up in steps of
+// 20.35 Hz, amplitude 0.01) into three mixers, summed, a 2 kHz lowpass, a mixer
+// and the sound output.
+struct PeerJob {
+    GENERATOR g;
+    std::vector<std::unique_ptr<INPUT>> links;
+    PeerJob() {
+        std::vector<VCO*> osc;
+        for (int i = 0; i < 64; i++) {
+            osc.push_back(new VCO(0.01f, 55.0f + 20.35f * i, SIN));
+            g.add(osc.back());
+        }
+        auto mixer = [&](int from, int to) {
+            auto* m = new MIXER();
+            for (int i = from; i < to; i++) m->ajoute_en_entree(osc[i], -1);
+            return m;
+        };
+        MIXER* a = mixer(0, 22);
+        MIXER* b = mixer(22, 44);
+        MIXER* c = mixer(44, 64);
+        auto* sum = new MIXER();
+        auto* last = new MIXER();
+        auto* lp = new PCF();
+        lp->BYPASS = 0;
+        lp->TYPE = LOWPASS;
+        lp->HICUT = 2000;
+        lp->Q = 0.7071f;
+        lp->GAIN = 0;
+        auto* out = new SOUND_OUTPUT();
+        for (MIXER* m : {a, b, c, sum, last}) g.add(m);
+        g.add(lp);
+        g.add(out);
+        sum->ajoute_en_entree(a, -1);
+        sum->ajoute_en_entree(b, -1);
+        sum->ajoute_en_entree(c, -1);
+        lp->source = &sum->value;
+        last->ajoute_en_entree(lp, -1);
+        links.push_back(std::make_unique<INPUT>(last));
+        out->IN = links.back().get();
+    }
+};
+
+void BM_PeerJob(benchmark::State& state) {
+    PeerJob p;
+    for (auto _ : state) {
+        p.g.evolue();
+        benchmark::DoNotOptimize(p.g.value);
+    }
+    per_sample(state);
+}
+BENCHMARK(BM_PeerJob);
+
+// CPU time of this thread, in microseconds: the worst buffer is not the one the
+// scheduler happened to interrupt on a busy machine.
+double thread_cpu_us() {
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec * 1e6 + t.tv_nsec / 1e3;
+}
+
+// The audio callback filling 3072-frame buffers from a default patch: the mean
+// (the reported time) and the worst buffer seen in CPU time, as a counter in microseconds.
+void callback_buffers(benchmark::State& state, const char* path) {
+    enter_data_folder();
+    fill_NOTE2FREQ();
+    std::string name = path;
+    auto patch = std::make_unique<GENERATOR>(&name[0]);
+    std::vector<unsigned char> buffer(BufferSize);
+    main_gen = patch.get();
+    CALLBACK_READY = 1;
+    double worst = 0;
+    for (auto _ : state) {
+        const double start = thread_cpu_us();
+        instrument_callback(nullptr, buffer.data(), BufferSize, nullptr);
+        worst = std::max(worst, thread_cpu_us() - start);
+        benchmark::DoNotOptimize(buffer.data());
+    }
+    CALLBACK_READY = 0;
+    main_gen = nullptr;
+    state.counters["worst_us"] = worst;
+    state.counters["realtime_factor"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * (BufferSize / 4) / 44100.0,
+                           benchmark::Counter::kIsRate);
+}
+void BM_CallbackBuffer_ZZZ(benchmark::State& state) { callback_buffers(state, "KSY/ZZZ.ksy"); }
+void BM_CallbackBuffer_brio3(benchmark::State& state) { callback_buffers(state, "KSY/brio3.ksy"); }
+BENCHMARK(BM_CallbackBuffer_ZZZ)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CallbackBuffer_brio3)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -58,7 +58,7 @@ inline __attribute__((always_inline)) int lane_bits(v4l m) {
 constexpr double SHORT_LIMIT = 64.0;
 
 template <class V, class L>
-inline __attribute__((always_inline)) V sin_lanes(V x, V ax) {
+inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
     const V t = x * TWO_OVER_PI + ROUNDER;
     const V n = t - ROUNDER;
     const L quadrant = (L)(t);
@@ -100,44 +100,50 @@ inline __attribute__((always_inline)) V sin_lanes(V x, V ax) {
 
 // Stores the lanes; those the reduction cannot take (huge, infinite, NaN) go to the C library.
 template <class V, class L>
-inline __attribute__((always_inline)) void sin_store(const double* x, double* out, V in, int lanes) {
+inline __attribute__((always_inline)) void sin_store(double* out, const V& in, int lanes) {
     const L magnitude = (L)(in) & 0x7fffffffffffffffLL;
     const V ax = (V)(magnitude);
-    const V r = sin_lanes<V, L>(in, ax);
+    V r = sin_lanes<V, L>(in, ax);
+    const L reducible = ax < REDUCE_LIMIT;
+    const int all = (1 << lanes) - 1;
+    if ((lane_bits(reducible) & all) != all) {
+        for (int i = 0; i < lanes; i++)
+            if (reducible[i] == 0) r[i] = std::sin(in[i]);  // from `in`: out may be x
+    }
     if (lanes == static_cast<int>(sizeof(V) / sizeof(double))) {
         __builtin_memcpy(out, &r, sizeof r);
     } else {
         for (int i = 0; i < lanes; i++) out[i] = r[i];
     }
-    const L reducible = ax < REDUCE_LIMIT;
-    const int all = (1 << lanes) - 1;
-    if ((lane_bits(reducible) & all) == all) return;
-    for (int i = 0; i < lanes; i++)
-        if (reducible[i] == 0) out[i] = std::sin(x[i]);
+}
+
+// One vector per call: with no loop around it the compiler keeps the constants
+// where they are instead of spreading them over the stack first, which a call
+// for a handful of sines would pay for whole.
+__attribute__((noinline)) void sin2_sse2(const double* x, double* out, int lanes) {
+    v2d in = {0.0, 0.0};
+    if (lanes == 2)
+        __builtin_memcpy(&in, x, sizeof in);
+    else
+        in[0] = x[0];
+    sin_store<v2d, v2l>(out, in, lanes);
+}
+
+__attribute__((target("avx2"), noinline)) void sin4_avx2(const double* x, double* out, int lanes) {
+    v4d in = {0.0, 0.0, 0.0, 0.0};
+    if (lanes == 4)
+        __builtin_memcpy(&in, x, sizeof in);
+    else
+        for (int k = 0; k < lanes; k++) in[k] = x[k];
+    sin_store<v4d, v4l>(out, in, lanes);
 }
 
 void sin_n_sse2(const double* x, double* out, int n) {
-    int i = 0;
-    for (; i + 2 <= n; i += 2) {
-        v2d in;
-        __builtin_memcpy(&in, x + i, sizeof in);
-        sin_store<v2d, v2l>(x + i, out + i, in, 2);
-    }
-    if (i < n) sin_store<v2d, v2l>(x + i, out + i, v2d{x[i], 0.0}, 1);
+    for (int i = 0; i < n; i += 2) sin2_sse2(x + i, out + i, n - i < 2 ? n - i : 2);
 }
 
-__attribute__((target("avx2"))) void sin_n_avx2(const double* x, double* out, int n) {
-    int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        v4d in;
-        __builtin_memcpy(&in, x + i, sizeof in);
-        sin_store<v4d, v4l>(x + i, out + i, in, 4);
-    }
-    if (i < n) {
-        v4d in = {0.0, 0.0, 0.0, 0.0};
-        for (int k = 0; i + k < n; k++) in[k] = x[i + k];
-        sin_store<v4d, v4l>(x + i, out + i, in, n - i);
-    }
+void sin_n_avx2(const double* x, double* out, int n) {
+    for (int i = 0; i < n; i += 4) sin4_avx2(x + i, out + i, n - i < 4 ? n - i : 4);
 }
 
 bool cpu_has_avx2() {

@@ -27,9 +27,14 @@ void PCF::compute_coefficients(double f, double q, double g, unsigned long type)
     const double c = std::cos(w);
     const double s = std::sin(w);
     const double alpha = s / (2 * q);
+    if (g != gain_for_ || std::isnan(g)) {
+        gain_for_ = g;
+        linear_gain_ = std::pow(10.0, g / 20);
+        shelf_gain_ = std::pow(10.0, g / 40);
+    }
     double nb0, nb1, nb2, na0, na1, na2;
     if (type <= 4) {
-        const double G = std::pow(10.0, g / 20);
+        const double G = linear_gain_;
         na0 = 1 + alpha;
         na1 = -2 * c;
         na2 = 1 - alpha;
@@ -41,7 +46,7 @@ void PCF::compute_coefficients(double f, double q, double g, unsigned long type)
         default: nb0 = G; nb1 = -2 * c * G; nb2 = G; break;
         }
     } else {
-        const double A = std::pow(10.0, g / 40);
+        const double A = shelf_gain_;
         const double B = s * std::sqrt((A * A + 1) - (A - 1) * (A - 1));
         switch (type) {
         case 5:

@@ -50,6 +50,10 @@ public:
 
 private:
     void compute_coefficients(double f, double q, double g, unsigned long type);
+    /// 10^(g / 20) (linear gain) and 10^(g / 40) (shelf and peak amplitude) for
+    /// gain_for_: a swept cut-off recomputes the coefficients at every sample,
+    /// the gain seldom changes.
+    double gain_for_ = 0.0, linear_gain_ = 1.0, shelf_gain_ = 1.0;
 };
 
 /// Number of vowels of the formant filter (A, E, I, O, U).

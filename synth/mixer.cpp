@@ -47,9 +47,13 @@ int MIXER::evolue() {
         // Several channels are averaged, then raised by half again. The terms
         // are independent (computed several at a time); the sum keeps its order.
         const float count_f = static_cast<float>(n);
-        float term[MIXER_CHANNELS];
-        for (int k = 0; k < n; k++) term[k] = in[k] / count_f * 1.5f * gain[k];
-        for (int k = 0; k < n; k++) sum += term[k];
+        if (n <= 8) {
+            for (int k = 0; k < n; k++) sum += in[k] / count_f * 1.5f * gain[k];
+        } else {
+            float term[MIXER_CHANNELS];
+            for (int k = 0; k < n; k++) term[k] = in[k] / count_f * 1.5f * gain[k];
+            for (int k = 0; k < n; k++) sum += term[k];
+        }
     } else if (n == 1) {
         sum += in[0] * gain[0];
     }

@@ -75,7 +75,8 @@ int SEQUENCER::evolue() {
         s = 0;
     }
     const int at = p * SEQ_STEPS + s;
-    float x = LENGHT[at] * 44100.0f / divider[p];
+    const float period = step_period(divider[p]);
+    float x = gate_samples(LENGHT[at], divider[p]);
     if (x < 0.0625f) x = 0.0f;
     // A bypassed following step keeps the gate open (tied notes); past the
     // end of the grid there is no following step.
@@ -84,7 +85,7 @@ int SEQUENCER::evolue() {
         gate_open = 0;
         UNTRIG();
     }
-    float T = 44100.0f / divider[p];
+    float T = period;
     if (x > 44100.0f) T += x;
     if (sample_counter >= T) {
         sample_counter = 0.0f;

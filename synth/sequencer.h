@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "synth/ports.h"
 
@@ -68,4 +69,33 @@ public:
     bool grid_edited() const {
         return partition_file_name[0] == '\0' || grid_signature() != partition_signature;
     }
+
+private:
+    /// 44100 / divider: samples per step. A division per sample is dear, and the
+    /// divider seldom changes: the quotient is kept while the divider keeps its bits.
+    float step_period(float divider_value) {
+        std::uint32_t bits;
+        std::memcpy(&bits, &divider_value, sizeof bits);
+        if (bits != period_for_) {
+            period_for_ = bits;
+            period_ = 44100.0f / divider_value;
+        }
+        return period_;
+    }
+    /// length x 44100 / divider: samples a step's gate stays open, kept the same way.
+    float gate_samples(float length, float divider_value) {
+        std::uint32_t bits[2];
+        std::memcpy(&bits[0], &length, sizeof bits[0]);
+        std::memcpy(&bits[1], &divider_value, sizeof bits[1]);
+        if (bits[0] != gate_for_[0] || bits[1] != gate_for_[1]) {
+            gate_for_[0] = bits[0];
+            gate_for_[1] = bits[1];
+            gate_samples_ = length * 44100.0f / divider_value;
+        }
+        return gate_samples_;
+    }
+    std::uint32_t period_for_ = 0x40000000u;      ///< bits of the divider period_ is for (2.0)
+    float period_ = 22050.0f;                      ///< 44100 / 2.0
+    std::uint32_t gate_for_[2] = {0x3f800000u, 0x40000000u};  ///< bits of the length and divider (1.0, 2.0)
+    float gate_samples_ = 22050.0f;                ///< 1.0 x 44100 / 2.0
 };

@@ -95,8 +95,7 @@ VCO::Step VCO::advance() {
     s.W = linked(ALT_PWM) ? read(ALT_PWM) : PWM;
 
     if (source != nullptr) {
-        F = linked(ALT_FREQ) ? static_cast<float>(read(ALT_FREQ) / 44.0)
-                             : static_cast<float>(*source * FREQ / 44.0);
+        F = linked(ALT_FREQ) ? static_cast<float>(read(ALT_FREQ) / 44.0) : driven(*source, FREQ);
         driven_frequency = F;
     }
 
@@ -194,30 +193,45 @@ namespace {
 // Sines waiting to be computed together: their arguments, amplitudes and owners.
 struct SineBatch {
     static constexpr int CAPACITY = 16;
+    static constexpr int SLOTS = 64;  // a small hash set of the waiting outputs
     double x[CAPACITY];
     double amplitude[CAPACITY];
     VCO* owner[CAPACITY];
     float* keep[CAPACITY];  // where a free-running sine's period wants the output, or null
+    const float* waiting[SLOTS] = {};
     int count = 0;
+
+    static int slot(const float* p) { return static_cast<int>((reinterpret_cast<std::uintptr_t>(p) >> 6) % SLOTS); }
 
     void flush() {
         if (count == 0) return;
-        kel_sin_n(x, x, count);
+        // Whole vectors only: the padding lanes cost less than a ragged end.
+        const int lanes = (count + 3) & ~3;
+        for (int i = count; i < lanes; i++) x[i] = 0.0;
+        kel_sin_n(x, x, lanes);
         for (int i = 0; i < count; i++) {
             const float out = clip_unit(static_cast<float>(amplitude[i] * x[i]));
             owner[i]->value = out;
             if (keep[i] != nullptr) *keep[i] = out;
+            waiting[slot(&owner[i]->value)] = nullptr;
         }
         count = 0;
     }
+    // Queues v's sine: its argument, amplitude and where its period keeps the output.
+    void add(VCO& v, double arg, double amp, float* kept) {
+        const int s = slot(&v.value);
+        if (waiting[s] != nullptr && waiting[s] != &v.value) flush();  // two outputs, one slot: rare
+        waiting[s] = &v.value;
+        x[count] = arg;
+        amplitude[count] = amp;
+        keep[count] = kept;
+        owner[count] = &v;
+        if (++count == CAPACITY) flush();
+    }
     // True when p is the output of a waiting oscillator (one stepped earlier in
     // this sample, whose new value the reader must see).
-    bool holds(const float* p) const {
-        for (int i = 0; i < count; i++)
-            if (p == &owner[i]->value) return true;
-        return false;
-    }
-    bool holds(const INPUT* in) const { return in != nullptr && holds(in->source); }
+    bool holds(const float* p) const { return waiting[slot(p)] == p; }
+    bool holds(const INPUT* in) const { return in != nullptr && in->source != nullptr && holds(in->source); }
 };
 
 // Whether v reads the output of a waiting oscillator through any of its inputs.
@@ -241,10 +255,9 @@ void step_vco_list(VCO* const* list, int n) {
         }
         if (v.TYPE == SIN && v.unlinked()) {
             // Nothing to read but its own parameters: the common free-running sine.
-            const int k = batch.count;
-            if (v.step_free_sine(&batch.x[k], &batch.amplitude[k], &batch.keep[k])) continue;
-            batch.owner[k] = &v;
-            if (++batch.count == SineBatch::CAPACITY) batch.flush();
+            double arg, amp;
+            float* kept;
+            if (!v.step_free_sine(&arg, &amp, &kept)) batch.add(v, arg, amp, kept);
             continue;
         }
         if (batch.count != 0 && reads_waiting(v, batch)) batch.flush();
@@ -253,11 +266,7 @@ void step_vco_list(VCO* const* list, int n) {
             v.value = clip_unit(v.shape(s));
             continue;
         }
-        batch.x[batch.count] = v.sine_argument(s);
-        batch.amplitude[batch.count] = s.A;
-        batch.owner[batch.count] = &v;
-        batch.keep[batch.count] = nullptr;
-        if (++batch.count == SineBatch::CAPACITY) batch.flush();
+        batch.add(v, v.sine_argument(s), s.A, nullptr);
     }
     batch.flush();
 }

@@ -96,6 +96,21 @@ private:
     int period_pos_ = -1;               ///< samples since the last reset; -1 unknown
     int period_filled_ = 0;             ///< period_out_[0 .. period_filled_) are known
     std::unique_ptr<float[]> period_out_;  ///< PERIOD_CAPACITY outputs, allocated with the module
+    std::uint32_t driven_for_[2] = {0, 0};  ///< bits of the pitch input and FREQ driven_ is for (0, 0)
+    float driven_ = 0.0f;                    ///< pitch input x FREQ / 44 for them
+
+    /// The frequency a pitch input drives: pitch x FREQ / 44, divided only when they change.
+    float driven(float pitch, float freq) {
+        std::uint32_t bits[2];
+        std::memcpy(&bits[0], &pitch, sizeof bits[0]);
+        std::memcpy(&bits[1], &freq, sizeof bits[1]);
+        if (bits[0] != driven_for_[0] || bits[1] != driven_for_[1]) {
+            driven_for_[0] = bits[0];
+            driven_for_[1] = bits[1];
+            driven_ = static_cast<float>(pitch * freq / 44.0);
+        }
+        return driven_;
+    }
 
 public:
     float random_hold = 0.0f;      ///< held value of the white noise

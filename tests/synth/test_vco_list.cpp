@@ -53,6 +53,10 @@ void build(Bank& b) {
     chained->MOD_PHASE = b.link(saw);
     b.add(0.5f, 61.0f, SIN, 0.3f);
     b.add(1.0f, 44100.0f, SIN);             // resets at every sample
+    for (int i = 0; i < 40; i++) {          // enough waiting sines to fill the batch
+        VCO* v = b.add(0.02f, 100.0f + 37.0f * i, SIN, i % 2 ? 2e6f : 0.0f);  // some beyond the reduction
+        v->MOD_FREQ = b.link(lfo);
+    }
 }
 
 // Steps n samples the list way and the single way and compares every output;
