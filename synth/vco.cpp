@@ -244,7 +244,9 @@ bool reads_waiting(const VCO& v, const SineBatch& b) {
 }  // namespace
 
 void step_vco_list(VCO* const* list, int n) {
-    SineBatch batch;
+    // One batch per thread, kept between calls: it is always left empty, and
+    // clearing its hash set at every call would cost more than its use.
+    static thread_local SineBatch batch;
     for (int i = 0; i < n; i++) {
         VCO& v = *list[i];
         if (i + 6 < n) list[i + 6]->prefetch();
