@@ -156,10 +156,44 @@ const bool kUseAvx2 = cpu_has_avx2();
 
 }  // namespace
 
+// The same operations as one lane of sin_lanes, in the same order (so the same
+// bits), but only those the argument needs: one oscillator stepped alone waits
+// for its sine, and the shorter chain is what it waits for.
 double kel_sin(double x) {
-    double out;
-    sin_n_sse2(&x, &out, 1);
-    return out;
+    const double ax = std::fabs(x);
+    if (!(ax < REDUCE_LIMIT)) return std::sin(x);
+    if (ax < TINY) return x;
+    const double t = x * TWO_OVER_PI + ROUNDER;
+    const double n = t - ROUNDER;
+    long long quadrant;
+    __builtin_memcpy(&quadrant, &t, sizeof quadrant);
+    const double a = x - n * PIO2_1;
+    double s1, e1, hi, lo;
+    two_sum<double>(a, -(n * PIO2_2), s1, e1);
+    if (ax >= SHORT_LIMIT) {
+        double s2, e2;
+        two_sum<double>(s1, -(n * PIO2_3), s2, e2);
+        const double tail = (e1 + e2) - n * PIO2_4;
+        hi = s2 + tail;
+        lo = tail - (hi - s2);
+    } else {
+        const double tail = (e1 - n * PIO2_3) - n * PIO2_4;
+        hi = s1 + tail;
+        lo = tail - (hi - s1);
+    }
+    const double z = hi * hi;
+    double r;
+    if (quadrant & 1) {
+        const double p = C0 + z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * C5))));
+        const double half_z = 0.5 * z;
+        const double w = 1.0 - half_z;
+        r = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
+    } else {
+        const double p = S1 + z * (S2 + z * (S3 + z * (S4 + z * (S5 + z * S6))));
+        const double v = z * hi;
+        r = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
+    }
+    return (quadrant & 2) ? -r : r;
 }
 
 void kel_sin_n(const double* x, double* out, int n) {

@@ -81,7 +81,7 @@ float kel_noise(float A, bool new_cycle, float& hold) {
 
 }  // namespace
 
-VCO::Step VCO::advance() {
+[[gnu::always_inline]] inline VCO::Step VCO::advance() {
     // Stepped the general way (the increment may follow another F): the kept
     // period is dropped, and found again after the next reset.
     period_pos_ = -1;
@@ -151,7 +151,7 @@ VCO::Step VCO::advance() {
     return false;
 }
 
-float VCO::shape(const Step& s) {
+[[gnu::always_inline]] inline float VCO::shape(const Step& s) {
     const float A = s.A;
     const float c = cycle;
     switch (TYPE) {
@@ -205,10 +205,15 @@ struct SineBatch {
 
     void flush() {
         if (count == 0) return;
-        // Whole vectors only: the padding lanes cost less than a ragged end.
-        const int lanes = (count + 3) & ~3;
-        for (int i = count; i < lanes; i++) x[i] = 0.0;
-        kel_sin_n(x, x, lanes);
+        if (count <= 2) {
+            // A sine or two: one at a time is shorter than a vector (same bits either way).
+            for (int i = 0; i < count; i++) x[i] = kel_sin(x[i]);
+        } else {
+            // Whole vectors only: the padding lanes cost less than a ragged end.
+            const int lanes = (count + 3) & ~3;
+            for (int i = count; i < lanes; i++) x[i] = 0.0;
+            kel_sin_n(x, x, lanes);
+        }
         for (int i = 0; i < count; i++) {
             const float out = clip_unit(static_cast<float>(amplitude[i] * x[i]));
             owner[i]->value = out;
@@ -241,6 +246,10 @@ bool reads_waiting(const VCO& v, const SineBatch& b) {
            b.holds(v.ALT_AMP) || b.holds(v.ALT_PWM);
 }
 
+// From this many oscillators on, a list no longer stays in the first-level
+// cache from one sample to the next: the step asks for the next ones ahead.
+constexpr int PREFETCHED_LIST = 16;
+
 }  // namespace
 
 void step_vco_list(VCO* const* list, int n) {
@@ -249,25 +258,32 @@ void step_vco_list(VCO* const* list, int n) {
     static thread_local SineBatch batch;
     for (int i = 0; i < n; i++) {
         VCO& v = *list[i];
-        if (i + 6 < n) list[i + 6]->prefetch();
-        if (i + 2 < n) list[i + 2]->prefetch_period();
+        if (n >= PREFETCHED_LIST) {
+            if (i + 6 < n) list[i + 6]->prefetch();
+            if (i + 2 < n) list[i + 2]->prefetch_period();
+        }
         if (v.POWER == 0) {
             v.value = 0.0f;
             continue;
         }
-        if (v.TYPE == SIN && v.unlinked()) {
+        const bool sine = v.TYPE == SIN;
+        if (sine && v.unlinked()) {
             // Nothing to read but its own parameters: the common free-running sine.
             double arg, amp;
             float* kept;
             if (!v.step_free_sine(&arg, &amp, &kept)) batch.add(v, arg, amp, kept);
             continue;
         }
-        if (batch.count != 0 && reads_waiting(v, batch)) batch.flush();
-        const VCO::Step s = v.advance();
-        if (v.TYPE != SIN) {
+        if (!sine) {
+            // The other waveforms cost little: the waiting sines are computed
+            // first instead of searched for what this one reads.
+            batch.flush();
+            const VCO::Step s = v.advance();
             v.value = clip_unit(v.shape(s));
             continue;
         }
+        if (batch.count != 0 && reads_waiting(v, batch)) batch.flush();
+        const VCO::Step s = v.advance();
         batch.add(v, v.sine_argument(s), s.A, nullptr);
     }
     batch.flush();

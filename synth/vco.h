@@ -173,9 +173,10 @@ private:
             increment_ = F / 44100.0;
         }
         // The overshoot is dropped on purpose: the reset sample is the new-cycle mark.
-        cycle = static_cast<float>(cycle + increment_);
-        if (cycle > 1.0f) cycle = -1.0f;
-        return cycle == -1.0f;
+        float c = static_cast<float>(cycle + increment_);
+        if (c > 1.0f) c = -1.0f;
+        cycle = c;
+        return c == -1.0f;
     }
 };
 
