@@ -31,7 +31,26 @@ int MIXER::evolue() {
         value = 0.0f;
         return 1;
     }
-    // Each active channel's input and level are read once, then weighed together.
+    if (count > 8) return mix_many(count);
+    int n = 0;
+    for (int j = 0; j < count; j++)
+        if (mute[j] != 1.0f && input[j].source != nullptr) n++;
+    float sum = 0.0f;
+    for (int j = 0; j < count; j++) {
+        if (mute[j] == 1.0f || input[j].source == nullptr) continue;
+        // Several channels are averaged, then raised by half again.
+        if (n > 1)
+            sum += *input[j].source / n * 1.5f * level[j];
+        else
+            sum += *input[j].source * level[j];
+    }
+    value = sum;
+    return 1;
+}
+
+// Many channels: each active one's input and level are read once, the terms
+// are computed side by side, and the sum keeps its order (the same bits as above).
+int MIXER::mix_many(int count) {
     float in[MIXER_CHANNELS];
     float gain[MIXER_CHANNELS];
     int n = 0;
@@ -44,16 +63,10 @@ int MIXER::evolue() {
     }
     float sum = 0.0f;
     if (n > 1) {
-        // Several channels are averaged, then raised by half again. The terms
-        // are independent (computed several at a time); the sum keeps its order.
         const float count_f = static_cast<float>(n);
-        if (n <= 8) {
-            for (int k = 0; k < n; k++) sum += in[k] / count_f * 1.5f * gain[k];
-        } else {
-            float term[MIXER_CHANNELS];
-            for (int k = 0; k < n; k++) term[k] = in[k] / count_f * 1.5f * gain[k];
-            for (int k = 0; k < n; k++) sum += term[k];
-        }
+        float term[MIXER_CHANNELS];
+        for (int k = 0; k < n; k++) term[k] = in[k] / count_f * 1.5f * gain[k];
+        for (int k = 0; k < n; k++) sum += term[k];
     } else if (n == 1) {
         sum += in[0] * gain[0];
     }

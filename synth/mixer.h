@@ -20,4 +20,8 @@ public:
     /// Links source to channel (-1: the next free one). Returns 1.
     int ajoute_en_entree(OUTPUT* source, int channel);
     int evolue() override;
+
+private:
+    /// evolue() for more than eight channels in use.
+    int mix_many(int count);
 };

@@ -249,10 +249,32 @@ bool reads_waiting(const VCO& v, const SineBatch& b) {
 // From this many oscillators on, a list no longer stays in the first-level
 // cache from one sample to the next: the step asks for the next ones ahead.
 constexpr int PREFETCHED_LIST = 16;
+// Below this many oscillators a list is stepped one by one (see step_short_list).
+constexpr int SHORT_LIST = 8;
+
+// A short list gains nothing from waiting sines: each is computed at once.
+void step_short_list(VCO* const* list, int n) {
+    for (int i = 0; i < n; i++) {
+        VCO& v = *list[i];
+        if (v.POWER == 0 || v.TYPE != SIN || !v.unlinked()) {
+            v.VCO::evolue();
+            continue;
+        }
+        double arg, amp;
+        float* kept;
+        if (v.step_free_sine(&arg, &amp, &kept)) continue;
+        v.value = clip_unit(static_cast<float>(amp * kel_sin(arg)));
+        if (kept != nullptr) *kept = v.value;
+    }
+}
 
 }  // namespace
 
 void step_vco_list(VCO* const* list, int n) {
+    if (n < SHORT_LIST) {
+        step_short_list(list, n);
+        return;
+    }
     // One batch per thread, kept between calls: it is always left empty, and
     // clearing its hash set at every call would cost more than its use.
     static thread_local SineBatch batch;

@@ -60,11 +60,16 @@ void build(Bank& b) {
 }
 
 // Steps n samples the list way and the single way and compares every output;
-// `change` may alter both banks identically before each sample.
-void compare(int n, const std::function<void(Bank&, int)>& change = nullptr) {
+// `change` may alter both banks identically before each sample. `size` keeps
+// only the first oscillators (a short list is stepped another way).
+void compare(int n, const std::function<void(Bank&, int)>& change = nullptr, size_t size = 1000) {
     Bank together, alone;
     build(together);
     build(alone);
+    if (size < together.list.size()) {
+        together.list.resize(size);
+        alone.list.resize(size);
+    }
     std::vector<std::vector<float>> a(n), b(n);
     // The shared random generator is drawn in the same order by both ways.
     kel_srand(7);
@@ -85,7 +90,10 @@ void compare(int n, const std::function<void(Bank&, int)>& change = nullptr) {
                 << "sample " << t << ", oscillator " << i << ": " << a[t][i] << " vs " << b[t][i];
 }
 
-TEST(OscillatorList, SameBitsAsSteppingEachAlone) { compare(30000); }
+TEST(OscillatorList, SameBitsAsSteppingEachAlone) {
+    compare(30000);
+    compare(30000, nullptr, 6);
+}
 
 TEST(OscillatorList, ChangesBetweenSamplesTakeEffectAtTheNextSample) {
     compare(40000, [](Bank& b, int t) {
