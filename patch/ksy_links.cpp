@@ -377,5 +377,6 @@ int GENERATOR::load_KSY_link(char* path) {
         return 0;
     }
     read_links(*this, f.get());
+    prepare_blocks();
     return 1;
 }

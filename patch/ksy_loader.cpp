@@ -460,5 +460,6 @@ int GENERATOR::load_KSY(char* path_arg) {
     // The links are read from the same open file, not from the path again: the
     // two sections always come from one version of the file.
     read_links(*this, f.get());
+    prepare_blocks();
     return 1;
 }

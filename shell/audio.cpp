@@ -7,6 +7,7 @@
 
 #include "shell/globals.h"
 #include "shell/sound_errors.h"
+#include "synth/block.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 
@@ -40,12 +41,17 @@ int instrument_callback(FSOUND_STREAM*, void* buff, int len, void*) {
         if (frames > 0) std::memset(out, 0, static_cast<size_t>(frames) * 4);
         return 1;
     }
-    for (int i = 0; i < frames; i++) {
-        patch->evolue();
-        const short s = sample_from_output(patch->value);
-        std::memcpy(out, &s, 2);      // left
-        std::memcpy(out + 2, &s, 2);  // right
-        out += 4;
+    float block[BLOCK_FRAMES];
+    for (int done = 0; done < frames;) {
+        const int n = frames - done < BLOCK_FRAMES ? frames - done : BLOCK_FRAMES;
+        patch->render(block, n);
+        for (int i = 0; i < n; i++) {
+            const short s = sample_from_output(block[i]);
+            std::memcpy(out, &s, 2);      // left
+            std::memcpy(out + 2, &s, 2);  // right
+            out += 4;
+        }
+        done += n;
     }
     patch->audio_lock.unlock();
     return 1;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "synth/block.h"
 #include "synth/names.h"
 
 GENERATOR::GENERATOR() {
@@ -88,7 +89,29 @@ int GENERATOR::evolue() {
     return 1;
 }
 
+void GENERATOR::prepare_blocks() { block_plan_ = std::make_unique<BLOCK_PLAN>(*this); }
+
+void GENERATOR::render(float* out, int frames) {
+    int done = 0;
+    while (done < frames) {
+        const int n = frames - done < BLOCK_FRAMES ? frames - done : BLOCK_FRAMES;
+        if (blocks_enabled) {
+            if (!block_plan_) prepare_blocks();
+            if (block_plan_->run(*this, out + done, n)) {
+                done += n;
+                continue;
+            }
+        }
+        for (int i = 0; i < n; i++) {
+            evolue();
+            out[done + i] = value;
+        }
+        done += n;
+    }
+}
+
 void GENERATOR::clear_KSY() {
+    block_plan_.reset();
     destroy_all(sequencers, nb_sequencers);
     destroy_all(keyboards, nb_keyboards);
     destroy_all(vcos, nb_vcos);

@@ -17,6 +17,7 @@
 #include "synth/vco.h"
 
 class GENERATOR;
+class BLOCK_PLAN;
 
 /// A patch. As a module of another patch (a sub-patch) its value, gate and
 /// sync inputs are handed to its first sound input.
@@ -85,6 +86,21 @@ public:
     /// One sample of the whole patch. Returns 1.
     int evolue() override;
 
+    /// Computes `frames` samples: out[i] is the patch's value after sample i,
+    /// bit for bit what `frames` calls of evolue() give. Where the patch allows
+    /// it, each module is computed a block of samples at a time (see
+    /// synth/block.h); parameter writes from other threads then take effect at
+    /// the next block boundary (at most BLOCK_FRAMES samples later). Never
+    /// allocates once the patch has been rendered a first time after a load.
+    void render(float* out, int frames);
+
+    /// False: render() steps sample by sample (benchmarks and tests compare the two).
+    bool blocks_enabled = true;
+
+    /// Makes room for computing this patch by blocks (allocates): the loader
+    /// calls it once the patch is built, so that render() never allocates.
+    void prepare_blocks();
+
     /// Destroys every module, empties every list, zeroes every count.
     void clear_KSY();
 
@@ -134,6 +150,8 @@ public:
     int save_KSY(std::FILE* file);
 
 private:
+    std::unique_ptr<BLOCK_PLAN> block_plan_;  ///< null until prepared; dropped by clear_KSY
+
     template <class T>
     static void add_front(std::vector<T*>& list, int& count, T* m) {
         list.insert(list.begin(), m);

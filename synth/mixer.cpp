@@ -1,6 +1,8 @@
 #include "synth/mixer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "synth/names.h"
 
@@ -72,4 +74,44 @@ int MIXER::mix_many(int count) {
     }
     value = sum;
     return 1;
+}
+
+namespace {
+
+typedef float v4f __attribute__((vector_size(16)));
+
+// out[t] += in[t] / count * 1.5 * gain: the per-sample expression, four samples at a time.
+void add_terms(float* out, const float* in, float count, float gain, int n) {
+    int t = 0;
+    for (; t + 4 <= n; t += 4) {
+        v4f x, sum;
+        std::memcpy(&x, in + t, sizeof x);
+        std::memcpy(&sum, out + t, sizeof sum);
+        sum += x / count * 1.5f * gain;
+        std::memcpy(out + t, &sum, sizeof sum);
+    }
+    for (; t < n; t++) out[t] += in[t] / count * 1.5f * gain;
+}
+
+}  // namespace
+
+// The channels are taken one after the other over the whole block: each
+// sample's sum still adds its terms in channel order (the same bits).
+void MIXER::mix_block(const float* const* in, float* out, int n) {
+    std::fill(out, out + n, 0.0f);
+    const int count = channel_count < MIXER_CHANNELS ? channel_count : MIXER_CHANNELS;
+    if (enabled != 0 && count > 0) {
+        int active[MIXER_CHANNELS];
+        int used = 0;
+        for (int j = 0; j < count; j++)
+            if (mute[j] != 1.0f && in[j] != nullptr) active[used++] = j;
+        if (used > 1) {
+            for (int k = 0; k < used; k++) add_terms(out, in[active[k]], static_cast<float>(used), level[active[k]], n);
+        } else if (used == 1) {
+            const float* x = in[active[0]];
+            const float gain = level[active[0]];
+            for (int t = 0; t < n; t++) out[t] += x[t] * gain;
+        }
+    }
+    value = out[n - 1];
 }

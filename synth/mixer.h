@@ -20,6 +20,9 @@ public:
     /// Links source to channel (-1: the next free one). Returns 1.
     int ajoute_en_entree(OUTPUT* source, int channel);
     int evolue() override;
+    /// n samples at once, as n evolue() would give them: in[j] holds channel
+    /// j's input at each sample (null: the channel is not linked).
+    void mix_block(const float* const* in, float* out, int n);
 
 private:
     /// evolue() for more than eight channels in use.

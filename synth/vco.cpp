@@ -1,5 +1,6 @@
 #include "synth/vco.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -51,7 +52,7 @@ VCO::VCO(float amount, float freq, type_generateur type)
     add_input("INPUT_ALT_PWM", nullptr);
     lorenz.SetFreq(220.0f);
     rossler.SetFreq(220.0f);
-    period_out_ = std::make_unique<float[]>(PERIOD_CAPACITY);
+    period_out_ = std::make_unique<float[]>(2 * PERIOD_CAPACITY);
 }
 
 namespace {
@@ -86,6 +87,7 @@ float kel_noise(float A, bool new_cycle, float& hold) {
     // period is dropped, and found again after the next reset.
     period_pos_ = -1;
     period_filled_ = 0;
+    period_length_ = 0;
     if (sync_source != nullptr && *sync_source != 0) cycle = 0.0f;
 
     Step s;
@@ -130,15 +132,18 @@ float kel_noise(float A, bool new_cycle, float& hold) {
         period_key_[0] = a_bits;
         period_key_[1] = p_bits;
         period_filled_ = 0;
+        period_length_ = 0;
         period_pos_ = -1;
     } else if (c_bits != kept_c_bits) {
         period_pos_ = -1;  // the cycle was set from outside: find the period again
     }
     const bool reset = advance_cycle(F);
     period_cycle_ = cycle;
-    if (reset)
+    if (reset) {
+        // A reset ends a period followed from its start: its length is known.
+        if (period_pos_ >= 0 && period_pos_ < PERIOD_CAPACITY) period_length_ = period_pos_ + 1;
         period_pos_ = 0;
-    else if (period_pos_ >= 0 && period_pos_ < PERIOD_CAPACITY)
+    } else if (period_pos_ >= 0 && period_pos_ < PERIOD_CAPACITY)
         period_pos_++;
     if (period_pos_ >= 0 && period_pos_ < period_filled_) {
         value = period_out_[period_pos_];
@@ -147,8 +152,79 @@ float kel_noise(float A, bool new_cycle, float& hold) {
     *x = 6.283185307179586 * cycle + P;
     *amplitude = A;
     *slot = nullptr;
-    if (period_pos_ == period_filled_ && period_pos_ < PERIOD_CAPACITY) *slot = &period_out_[period_filled_++];
+    if (period_pos_ == period_filled_ && period_pos_ < PERIOD_CAPACITY) {
+        period_out_[PERIOD_CAPACITY + period_filled_] = cycle;
+        *slot = &period_out_[period_filled_++];
+    }
     return false;
+}
+
+void VCO::free_sine_block(float* out, int n) {
+    int t = 0;
+    constexpr int MOST = 256;
+    double waiting_arg[MOST], waiting_amp[MOST];
+    int waiting_at[MOST];
+    int waiting = 0;
+    if (n > MOST) {
+        free_sine_block(out, MOST);
+        free_sine_block(out + MOST, n - MOST);
+        return;
+    }
+    while (t < n) {
+        float A = AMOUNT;
+        if (A > 1.0f) A = 1.0f;
+        const float P = PHASE;
+        const float F = FREQ;
+        std::uint32_t key[3], c_bits, kept_c_bits;
+        std::memcpy(&key[0], &A, 4);
+        std::memcpy(&key[1], &P, 4);
+        std::memcpy(&key[2], &F, 4);
+        std::memcpy(&c_bits, &cycle, 4);
+        std::memcpy(&kept_c_bits, &period_cycle_, 4);
+        const bool whole_period = key[0] == period_key_[0] && key[1] == period_key_[1] &&
+                                  key[2] == increment_for_ && c_bits == kept_c_bits && period_pos_ >= 0 &&
+                                  period_length_ > 0 && period_filled_ >= period_length_;
+        if (whole_period) {
+            // Every sample of the period is known, and the cycle each one leaves.
+            // Copied a run at a time: up to the period's end, then from its start.
+            int pos = period_pos_ + 1;
+            const float* kept = period_out_.get();
+            while (t < n) {
+                if (pos == period_length_) pos = 0;
+                const int run = std::min(n - t, period_length_ - pos);
+                std::memcpy(out + t, kept + pos, sizeof(float) * static_cast<size_t>(run));
+                t += run;
+                pos += run;
+            }
+            pos--;
+            period_pos_ = pos;
+            cycle = period_cycle_ = kept[PERIOD_CAPACITY + pos];
+            break;
+        }
+        // Still learning the period (or it is too long to keep): one sample the
+        // general way. A sine the period does not keep is computed with the
+        // others of the block; one it keeps at once, as a later sample of this
+        // block may play it back.
+        double arg, amp;
+        float* slot;
+        if (!step_free_sine(&arg, &amp, &slot)) {
+            if (slot != nullptr) {
+                value = clip_unit(static_cast<float>(amp * kel_sin(arg)));
+                *slot = value;
+            } else {
+                waiting_arg[waiting] = arg;
+                waiting_amp[waiting] = amp;
+                waiting_at[waiting++] = t;
+            }
+        }
+        out[t++] = value;
+    }
+    if (waiting != 0) {
+        kel_sin_n(waiting_arg, waiting_arg, waiting);
+        for (int k = 0; k < waiting; k++)
+            out[waiting_at[k]] = clip_unit(static_cast<float>(waiting_amp[k] * waiting_arg[k]));
+    }
+    value = out[n - 1];
 }
 
 [[gnu::always_inline]] inline float VCO::shape(const Step& s) {
@@ -309,4 +385,26 @@ void step_vco_list(VCO* const* list, int n) {
         batch.add(v, v.sine_argument(s), s.A, nullptr);
     }
     batch.flush();
+}
+
+void VCO::free_block(float* out, int n) {
+    if (TYPE == SIN) {
+        free_sine_block(out, n);
+        return;
+    }
+    // What advance() gives an oscillator with no input linked, read once a block.
+    period_pos_ = -1;
+    period_filled_ = 0;
+    period_length_ = 0;
+    Step s;
+    s.A = AMOUNT;
+    if (s.A > 1.0f) s.A = 1.0f;
+    s.F = FREQ;
+    s.P = PHASE;
+    s.W = PWM;
+    for (int t = 0; t < n; t++) {
+        s.new_cycle = advance_cycle(s.F);
+        out[t] = clip_unit(shape(s));
+    }
+    value = out[n - 1];
 }

@@ -95,7 +95,9 @@ private:
     float period_cycle_ = 0.0f;         ///< the cycle the last played-back step left
     int period_pos_ = -1;               ///< samples since the last reset; -1 unknown
     int period_filled_ = 0;             ///< period_out_[0 .. period_filled_) are known
-    std::unique_ptr<float[]> period_out_;  ///< PERIOD_CAPACITY outputs, allocated with the module
+    int period_length_ = 0;             ///< samples from one reset to the next; 0 unknown
+    /// PERIOD_CAPACITY outputs, then the cycle each of them left; allocated with the module.
+    std::unique_ptr<float[]> period_out_;
     std::uint32_t driven_for_[2] = {0, 0};  ///< bits of the pitch input and FREQ driven_ is for (0, 0)
     float driven_ = 0.0f;                    ///< pitch input x FREQ / 44 for them
 
@@ -150,6 +152,11 @@ public:
     /// the sine's argument and amplitude, and *slot, when not null, is where
     /// the period keeps the output once it is computed.
     bool step_free_sine(double* x, double* amplitude, float** slot);
+    /// Steps an unlinked sine with POWER on over n samples into out, exactly as
+    /// n calls of evolue() would: played back from its period once one is known.
+    void free_sine_block(float* out, int n);
+    /// The same for any unlinked waveform but the two noises (POWER on).
+    void free_block(float* out, int n);
     /// Asks the cache for what the list step reads of this oscillator (the
     /// step reads five lines of it; fetched ahead, they are there in time).
     void prefetch() const {
