@@ -15,6 +15,7 @@
 #include "bench/data_folder.h"
 #include "shell/audio.h"
 #include "shell/globals.h"
+#include "synth/block.h"
 #include "synth/fast_sin.h"
 #include "synth/generator.h"
 #include "synth/notes.h"
@@ -22,10 +23,27 @@
 namespace {
 
 // Reports the time per sample and how many seconds of sound one CPU second computes.
-void per_sample(benchmark::State& state) {
-    state.SetItemsProcessed(state.iterations());
+void per_sample(benchmark::State& state, long samples_per_iteration = 1) {
+    const long samples = state.iterations() * samples_per_iteration;
+    state.SetItemsProcessed(samples);
     state.counters["realtime_factor"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) / 44100.0, benchmark::Counter::kIsRate);
+        benchmark::Counter(static_cast<double>(samples) / 44100.0, benchmark::Counter::kIsRate);
+}
+
+// A whole patch: sample by sample (blocks 0), or through render() a block at a time (blocks 1).
+void run_patch(benchmark::State& state, GENERATOR& g) {
+    const bool blocks = state.range(0) == 1;
+    float out[BLOCK_FRAMES];
+    g.blocks_enabled = blocks;
+    for (auto _ : state) {
+        if (blocks) {
+            g.render(out, BLOCK_FRAMES);
+        } else {
+            g.evolue();
+        }
+        benchmark::DoNotOptimize(g.value);
+    }
+    per_sample(state, blocks ? BLOCK_FRAMES : 1);
 }
 
 void BM_VCO(benchmark::State& state) {
@@ -187,13 +205,9 @@ struct BigPatch {
 
 void BM_Patch64(benchmark::State& state) {
     BigPatch p;
-    for (auto _ : state) {
-        p.g.evolue();
-        benchmark::DoNotOptimize(p.g.value);
-    }
-    per_sample(state);
+    run_patch(state, p.g);
 }
-BENCHMARK(BM_Patch64);
+BENCHMARK(BM_Patch64)->Arg(0)->Arg(1)->ArgName("blocks");
 
 // Sines per second: the kernel over 64 oscillator arguments against the C library.
 void BM_Sine(benchmark::State& state) {
@@ -278,13 +292,9 @@ struct PeerJob {
 
 void BM_PeerJob(benchmark::State& state) {
     PeerJob p;
-    for (auto _ : state) {
-        p.g.evolue();
-        benchmark::DoNotOptimize(p.g.value);
-    }
-    per_sample(state);
+    run_patch(state, p.g);
 }
-BENCHMARK(BM_PeerJob);
+BENCHMARK(BM_PeerJob)->Arg(0)->Arg(1)->ArgName("blocks");
 
 // CPU time of this thread, in microseconds: the worst buffer is not the one the
 // scheduler happened to interrupt on a busy machine.

@@ -677,6 +677,10 @@ bool BLOCK_PLAN::run_kernel(Node& node, int n) {
         m.mix_block(in, out, n);
         return true;
     }
+    case T_OPERATION: {
+        static_cast<BASIC_OPERATION*>(node.module)->operate_block(input(0), input(1), input(2), out, n);
+        return true;
+    }
     case T_CONSTANTE: {
         CONSTANTE& c = *static_cast<CONSTANTE*>(node.module);
         std::fill(out, out + n, c.VALUE);

@@ -62,38 +62,50 @@ namespace {
 float logic(bool b) { return b ? 1.0f : 0.0f; }
 }  // namespace
 
+float BASIC_OPERATION::apply(int operation, float a, float b, float c, float held) {
+    const int ia = truncate_to_int(a);
+    const int ib = truncate_to_int(b);
+    switch (operation) {
+    case OP_ADD: return a + b;
+    case OP_SUB: return a - b;
+    case OP_DIV: return a / b;  // IEEE rules: x/0 is an infinity or NaN
+    case OP_MUL: return a * b;
+    case OP_AND: return static_cast<float>(ia & ib);
+    case OP_NAND: return b == 0.0f ? static_cast<float>(ia & 1) : 0.0f;
+    case OP_OR: return static_cast<float>(ia | ib);
+    case OP_NOR: return b == 0.0f ? static_cast<float>(ia | 1) : static_cast<float>(ia);
+    case OP_NOT: return logic(a == 0.0f);
+    // Patches rely on this row as it always was: true when either operand is non-zero.
+    case OP_XOR: return logic(ia != 0 || ib != 0);
+    case OP_EQ: return logic(a == b);
+    case OP_NE: return logic(a != b);
+    case OP_GT: return logic(a > b);
+    case OP_LT: return logic(a < b);
+    case OP_GE: return logic(a >= b);
+    case OP_LE: return logic(a <= b);
+    case OP_SWITCH: return c != 0.0f ? a : b;
+    default: return held;  // 0 and unknown numbers hold the output
+    }
+}
+
 int BASIC_OPERATION::evolue() {
     if (!linked(IN1) || !linked(IN2)) {
         value = 0.0f;
         return 1;
     }
-    const float a = read(IN1);
-    const float b = read(IN2);
-    const float c = linked(IN_IF) ? read(IN_IF) : 0.0f;
-    const int ia = truncate_to_int(a);
-    const int ib = truncate_to_int(b);
-    switch (operation) {
-    case OP_ADD: value = a + b; break;
-    case OP_SUB: value = a - b; break;
-    case OP_DIV: value = a / b; break;  // IEEE rules: x/0 is an infinity or NaN
-    case OP_MUL: value = a * b; break;
-    case OP_AND: value = static_cast<float>(ia & ib); break;
-    case OP_NAND: value = b == 0.0f ? static_cast<float>(ia & 1) : 0.0f; break;
-    case OP_OR: value = static_cast<float>(ia | ib); break;
-    case OP_NOR: value = b == 0.0f ? static_cast<float>(ia | 1) : static_cast<float>(ia); break;
-    case OP_NOT: value = logic(a == 0.0f); break;
-    // Patches rely on this row as it always was: true when either operand is non-zero.
-    case OP_XOR: value = logic(ia != 0 || ib != 0); break;
-    case OP_EQ: value = logic(a == b); break;
-    case OP_NE: value = logic(a != b); break;
-    case OP_GT: value = logic(a > b); break;
-    case OP_LT: value = logic(a < b); break;
-    case OP_GE: value = logic(a >= b); break;
-    case OP_LE: value = logic(a <= b); break;
-    case OP_SWITCH: value = c != 0.0f ? a : b; break;
-    default: break;  // 0 and unknown numbers hold the output
-    }
+    value = apply(operation, read(IN1), read(IN2), linked(IN_IF) ? read(IN_IF) : 0.0f, value);
     return 1;
+}
+
+void BASIC_OPERATION::operate_block(const float* in1, const float* in2, const float* in_if, float* out, int n) {
+    if (in1 == nullptr || in2 == nullptr) {
+        for (int t = 0; t < n; t++) out[t] = 0.0f;
+    } else {
+        const int op = operation;
+        float held = value;
+        for (int t = 0; t < n; t++) out[t] = held = apply(op, in1[t], in2[t], in_if != nullptr ? in_if[t] : 0.0f, held);
+    }
+    value = out[n - 1];
 }
 
 // ---------------------------------------------------------------- sound output and input

@@ -62,6 +62,12 @@ public:
 
     BASIC_OPERATION();
     int evolue() override;
+    /// The output for operands a, b and condition c; `held` is the output so far
+    /// (kept by operation 0 and unknown numbers).
+    static float apply(int operation, float a, float b, float c, float held);
+    /// n samples at once, as n evolue() would give them: in1, in2 and in_if
+    /// hold the inputs at each sample (null: not linked).
+    void operate_block(const float* in1, const float* in2, const float* in_if, float* out, int n);
 };
 
 /// What a patch sends out: copies IN. The first one of a patch is its sound.

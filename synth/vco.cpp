@@ -387,6 +387,24 @@ void step_vco_list(VCO* const* list, int n) {
     batch.flush();
 }
 
+namespace {
+
+// One waveform over a block: the cycle's float steps, and the shape's
+// expression exactly as VCO::shape has it (clipped after).
+template <class Shape>
+inline float run_wave(float cycle, double increment, float* out, int n, Shape shape) {
+    float c = cycle;
+    for (int t = 0; t < n; t++) {
+        float next = static_cast<float>(c + increment);
+        if (next > 1.0f) next = -1.0f;
+        c = next;
+        out[t] = clip_unit(shape(c, c == -1.0f));
+    }
+    return c;
+}
+
+}  // namespace
+
 void VCO::free_block(float* out, int n) {
     if (TYPE == SIN) {
         free_sine_block(out, n);
@@ -396,15 +414,46 @@ void VCO::free_block(float* out, int n) {
     period_pos_ = -1;
     period_filled_ = 0;
     period_length_ = 0;
-    Step s;
-    s.A = AMOUNT;
-    if (s.A > 1.0f) s.A = 1.0f;
-    s.F = FREQ;
-    s.P = PHASE;
-    s.W = PWM;
-    for (int t = 0; t < n; t++) {
-        s.new_cycle = advance_cycle(s.F);
-        out[t] = clip_unit(shape(s));
+    float A = AMOUNT;
+    if (A > 1.0f) A = 1.0f;
+    const float F = FREQ;
+    const float P = PHASE;
+    const float W = PWM;
+    std::uint32_t bits;
+    std::memcpy(&bits, &F, sizeof bits);
+    if (bits != increment_for_) {
+        increment_for_ = bits;
+        increment_ = F / 44100.0;
+    }
+    const double inc = increment_;
+    switch (TYPE) {
+    case TRI:
+        cycle = run_wave(cycle, inc, out, n, [A](float c, bool) {
+            float t = 2 * A * std::fabs(c);
+            return 2 * (t - A);
+        });
+        break;
+    case SAW: cycle = run_wave(cycle, inc, out, n, [A](float c, bool) { return A * c; }); break;
+    case SQR: cycle = run_wave(cycle, inc, out, n, [A, P](float c, bool) { return (0.0f >= c + P) ? A : -A; }); break;
+    case PULSE:
+        cycle = run_wave(cycle, inc, out, n, [A, P, W](float c, bool) { return (W >= c + P) ? A : -A; });
+        break;
+    case NOISE_ROSSLER:
+        cycle = run_wave(cycle, inc, out, n, [this, A, F](float, bool new_cycle) {
+            if (new_cycle) rossler.SetFreq(F);
+            return A * rossler.Iterate();
+        });
+        break;
+    case NOISE_LORENZ:
+        cycle = run_wave(cycle, inc, out, n, [this, A, F](float, bool new_cycle) {
+            if (new_cycle) lorenz.SetFreq(F);
+            return A * lorenz.Iterate();
+        });
+        break;
+    default:
+        // The noises are never given here; any other code is silence.
+        cycle = run_wave(cycle, inc, out, n, [](float, bool) { return 0.0f; });
+        break;
     }
     value = out[n - 1];
 }
