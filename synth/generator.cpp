@@ -97,11 +97,13 @@ void GENERATOR::render(float* out, int frames) {
         const int n = frames - done < BLOCK_FRAMES ? frames - done : BLOCK_FRAMES;
         if (blocks_enabled) {
             if (!block_plan_) prepare_blocks();
-            if (block_plan_->run(*this, out + done, n)) {
+            rendered_by_blocks_ = block_plan_->run(*this, out + done, n);
+            if (rendered_by_blocks_) {
                 done += n;
                 continue;
             }
         }
+        rendered_by_blocks_ = false;
         for (int i = 0; i < n; i++) {
             evolue();
             out[done + i] = value;

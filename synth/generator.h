@@ -97,6 +97,9 @@ public:
     /// False: render() steps sample by sample (benchmarks and tests compare the two).
     bool blocks_enabled = true;
 
+    /// True when the last block render() computed went by blocks (not sample by sample).
+    bool rendered_by_blocks() const { return rendered_by_blocks_; }
+
     /// Makes room for computing this patch by blocks (allocates): the loader
     /// calls it once the patch is built, so that render() never allocates.
     void prepare_blocks();
@@ -151,6 +154,7 @@ public:
 
 private:
     std::unique_ptr<BLOCK_PLAN> block_plan_;  ///< null until prepared; dropped by clear_KSY
+    bool rendered_by_blocks_ = false;
 
     template <class T>
     static void add_front(std::vector<T*>& list, int& count, T* m) {

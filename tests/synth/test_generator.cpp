@@ -2,12 +2,16 @@
 // rules, sub-patches, the reload lock, and a per-sample path that never allocates.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <thread>
+#include <vector>
 
 #include "synth/generator.h"
+#include "synth/random.h"
 #include "synth/names.h"
 #include "synth/notes.h"
 
@@ -145,6 +149,30 @@ TEST(PatchStep, LastAddedOfATypeIsSteppedFirstAndOnlyTheFirstOutputIsHeard) {
     EXPECT_EQ(g.value, 0.75f);
     EXPECT_EQ(g.sound_outputs[0], out_b);
     EXPECT_EQ(g.constantes[0], second);
+}
+
+// Blocks: the same bits as sample by sample, through relinks between calls,
+// and nothing allocated once the patch has been planned.
+TEST(PatchBlocks, BlocksGiveTheSamplesOfTheStepAndNeverAllocate) {
+    BusyPatch by_block, by_sample;
+    by_sample.g.blocks_enabled = false;
+    std::vector<float> a(44100), b(44100);
+    auto render_both = [&](int from, int to) {
+        kel_srand(7);
+        for (int i = from; i < to; i += 1000) by_block.g.render(&a[i], std::min(1000, to - i));
+        kel_srand(7);
+        by_sample.g.render(&b[from], to - from);
+    };
+    render_both(0, 1);  // plans the blocked patch
+    const long before = allocations.load();
+    render_both(1, 22050);
+    EXPECT_EQ(allocations.load(), before);
+    // A relink between two calls: the mixer's first channel now reads the noise.
+    for (BusyPatch* p : {&by_block, &by_sample}) p->g.mixers[0]->input[0].source = &p->g.vcos[1]->value;
+    render_both(22050, 44100);
+    EXPECT_TRUE(by_block.g.rendered_by_blocks());
+    EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(float)));
+    EXPECT_NE(a[44099], 0.0f);
 }
 
 TEST(PatchStep, SameTypeLinkedBackwardsSeesPreviousSample) {
