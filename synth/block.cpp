@@ -54,26 +54,17 @@ int module_count(const GENERATOR& g) {
     return n;
 }
 
-void step(int type, void* m) {
-    switch (type) {
-    case T_KEYBOARD: static_cast<KEYBOARD*>(m)->KEYBOARD::evolue(); break;
-    case T_SEQUENCER: static_cast<SEQUENCER*>(m)->SEQUENCER::evolue(); break;
-    case T_VCO: static_cast<VCO*>(m)->VCO::evolue(); break;
-    case T_MIXER: static_cast<MIXER*>(m)->MIXER::evolue(); break;
-    case T_SAMPLER: static_cast<SAMPLER*>(m)->SAMPLER::evolue(); break;
-    case T_VCA: static_cast<VCA*>(m)->VCA::evolue(); break;
-    case T_PCF: static_cast<PCF*>(m)->PCF::evolue(); break;
-    case T_FORMANT: static_cast<FORMANT_PCF*>(m)->FORMANT_PCF::evolue(); break;
-    case T_CONSTANTE: static_cast<CONSTANTE*>(m)->CONSTANTE::evolue(); break;
-    case T_GENERATOR: static_cast<GENERATOR*>(m)->GENERATOR::evolue(); break;
-    case T_VARIABLE: static_cast<VARIABLE*>(m)->VARIABLE::evolue(); break;
-    case T_VALEUR: static_cast<VALEUR*>(m)->VALEUR::evolue(); break;
-    case T_OPERATION: static_cast<BASIC_OPERATION*>(m)->BASIC_OPERATION::evolue(); break;
-    case T_SFX: static_cast<SFX_DELAY*>(m)->SFX_DELAY::evolue(); break;
-    case T_PHASER: static_cast<PHASER*>(m)->PHASER::evolue(); break;
-    default: static_cast<SOUND_OUTPUT*>(m)->SOUND_OUTPUT::evolue(); break;
-    }
+template <class T>
+void step_as(void* m) {
+    static_cast<T*>(m)->T::evolue();
 }
+
+// One step of a module, by its list.
+void (*const STEP[])(void*) = {
+    step_as<KEYBOARD>, step_as<SEQUENCER>, step_as<VCO>, step_as<MIXER>, step_as<SAMPLER>, step_as<VCA>,
+    step_as<PCF>, step_as<FORMANT_PCF>, step_as<CONSTANTE>, step_as<GENERATOR>, step_as<VARIABLE>,
+    step_as<VALEUR>, step_as<BASIC_OPERATION>, step_as<SFX_DELAY>, step_as<PHASER>, step_as<SOUND_OUTPUT>,
+};
 
 // The noise oscillators draw from one random sequence: their order matters.
 bool is_noise(const VCO& v) { return v.TYPE == NOISE_WHITE || v.TYPE == NOISE_KEL; }
@@ -269,6 +260,7 @@ BLOCK_PLAN::BLOCK_PLAN(const GENERATOR& g) {
     adjacency_start_.reserve(modules + 1);
     for (auto* v : {&index_, &low_, &stack_, &on_stack_, &component_, &component_order_}) v->reserve(modules);
     words_by_addr_.reserve(modules * MAX_WORDS);
+    read_outside_.reserve(modules * MAX_WORDS);
     checks_.reserve(modules * (2 * MAX_SLOTS + 1));
     noise_nodes_.reserve(modules);
 }
@@ -507,6 +499,21 @@ bool BLOCK_PLAN::plan(const GENERATOR& g) {
         }
     }
 
+    // Only the words read from another unit (and the patch's sound) need their
+    // history kept: kernels write theirs whole, steps record the others.
+    output_word_ = -1;
+    if (g.nb_sound_outputs != 0 && !g.sound_outputs.empty()) {
+        output_word_ = find_word(&g.sound_outputs[0]->value);
+        if (output_word_ < 0) return false;
+    }
+    read_outside_.assign(words_.size(), 0);
+    if (output_word_ >= 0) read_outside_[output_word_] = 1;
+    for (const Node& n : nodes_)
+        for (int k = 0; k < n.slot_count; k++) {
+            const Slot& s = slots_[n.first_slot + k];
+            if (s.word >= 0 && nodes_[words_[s.word].owner].unit != n.unit) read_outside_[s.word] = 1;
+        }
+
     // What each module's steps write in and record, in the order they are done.
     replays_.clear();
     records_.clear();
@@ -520,8 +527,9 @@ bool BLOCK_PLAN::plan(const GENERATOR& g) {
         n.replay_count = static_cast<int>(replays_.size()) - n.first_replay;
         n.first_record = static_cast<int>(records_.size());
         for (int w = 0; w < n.word_count; w++)
-            records_.push_back(Record{words_[n.first_word + w].addr, &words_[n.first_word + w].hist[1]});
-        n.record_count = n.word_count;
+            if (read_outside_[n.first_word + w])
+                records_.push_back(Record{words_[n.first_word + w].addr, &words_[n.first_word + w].hist[1]});
+        n.record_count = static_cast<int>(records_.size()) - n.first_record;
     }
 
     // What still_valid compares.
@@ -550,11 +558,6 @@ bool BLOCK_PLAN::plan(const GENERATOR& g) {
         }
     }
 
-    output_word_ = -1;
-    if (g.nb_sound_outputs != 0 && !g.sound_outputs.empty()) {
-        output_word_ = find_word(&g.sound_outputs[0]->value);
-        if (output_word_ < 0) return false;
-    }
     valid_ = true;
     return true;
 }
@@ -642,7 +645,7 @@ void BLOCK_PLAN::run_group(const Unit& u, int n) {
         for (int i = 0; i < u.count; i++) {
             const Node& node = nodes_[members[i]];
             replay(replays_.data() + node.first_replay, node.replay_count, t);
-            step(node.type, node.module);
+            STEP[node.type](node.module);
         }
         for (int i = 0; i < u.count; i++) {
             const Node& node = nodes_[members[i]];

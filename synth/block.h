@@ -108,6 +108,7 @@ private:
     std::vector<int> edge_from_, edge_to_, adjacency_, adjacency_start_;
     std::vector<int> index_, low_, stack_, on_stack_, component_, component_order_;
     std::vector<int> words_by_addr_;
+    std::vector<char> read_outside_;  ///< per word: read from another unit, or the patch's sound
 
     bool still_valid(const GENERATOR& g) const;
     bool plan(const GENERATOR& g);
