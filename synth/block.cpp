@@ -639,8 +639,36 @@ void BLOCK_PLAN::run_node_alone(Node& node, int n) {
 
 // A group is stepped sample by sample in the patch order: its members read
 // one another live, and modules outside it through their histories.
+namespace {
+
+// The most common group, a sequencer and the one-shot sampler it gates, with
+// both steps called directly.
+void sequencer_and_sampler(const BLOCK_PLAN::Node& a, const BLOCK_PLAN::Node& b, const BLOCK_PLAN::Replay* replays,
+                           const BLOCK_PLAN::Record* records, int n) {
+    auto* seq = static_cast<SEQUENCER*>(a.module);
+    auto* smp = static_cast<SAMPLER*>(b.module);
+    for (int t = 0; t < n; t++) {
+        replay(replays + a.first_replay, a.replay_count, t);
+        seq->SEQUENCER::evolue();
+        replay(replays + b.first_replay, b.replay_count, t);
+        smp->SAMPLER::evolue();
+        record(records + a.first_record, a.record_count, t);
+        record(records + b.first_record, b.record_count, t);
+    }
+}
+
+}  // namespace
+
 void BLOCK_PLAN::run_group(const Unit& u, int n) {
     const int* members = unit_nodes_.data() + u.first;
+    if (u.count == 2 && nodes_[members[0]].type == T_SEQUENCER && nodes_[members[1]].type == T_SAMPLER) {
+        sequencer_and_sampler(nodes_[members[0]], nodes_[members[1]], replays_.data(), records_.data(), n);
+        for (int i = 0; i < 2; i++) {
+            const Node& node = nodes_[members[i]];
+            put_back(replays_.data() + node.first_replay, node.replay_count, n);
+        }
+        return;
+    }
     for (int t = 0; t < n; t++) {
         for (int i = 0; i < u.count; i++) {
             const Node& node = nodes_[members[i]];
