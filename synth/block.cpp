@@ -22,13 +22,17 @@ int stepped(const std::vector<T*>& list, int count) {
     return count < static_cast<int>(list.size()) ? count : static_cast<int>(list.size());
 }
 
-// Calls f(type, module) for every stepped module, in the step order (the sound
-// inputs, stepped first, are left to the caller).
+const void* load_pointer(const void* field) {
+    const void* p;
+    std::memcpy(&p, field, sizeof p);
+    return p;
+}
+
+// Each list's stepped count and its storage, in the step order.
 template <class F>
-void for_each_module(const GENERATOR& g, F f) {
-    auto each = [&](Type type, const auto& list, int count) {
-        const int n = stepped(list, count);
-        for (int i = 0; i < n; i++) f(type, static_cast<void*>(list[i]));
+void for_each_list(const GENERATOR& g, F f) {
+    auto each = [&](int type, const auto& list, int count) {
+        f(type, stepped(list, count), static_cast<const void*>(list.data()));
     };
     each(T_KEYBOARD, g.keyboards, g.nb_keyboards);
     each(T_SEQUENCER, g.sequencers, g.nb_sequencers);
@@ -46,6 +50,16 @@ void for_each_module(const GENERATOR& g, F f) {
     each(T_SFX, g.sfx_delays, g.nb_sfx_delays);
     each(T_PHASER, g.phasers, g.nb_phasers);
     each(T_SOUND_OUT, g.sound_outputs, g.nb_sound_outputs);
+}
+
+// Calls f(type, module) for every stepped module, in the step order (the sound
+// inputs, stepped first, are left to the caller).
+template <class F>
+void for_each_module(const GENERATOR& g, F f) {
+    for_each_list(g, [&](int type, int count, const void* data) {
+        for (int i = 0; i < count; i++)
+            f(static_cast<Type>(type), const_cast<void*>(load_pointer(static_cast<const void* const*>(data) + i)));
+    });
 }
 
 int module_count(const GENERATOR& g) {
@@ -85,11 +99,6 @@ int noise_of(int type, void* m) {
     return 0;
 }
 
-const void* load_pointer(const void* field) {
-    const void* p;
-    std::memcpy(&p, field, sizeof p);
-    return p;
-}
 
 // What a module reads through (slots) and the words it writes (its outputs).
 struct Describer {
@@ -265,31 +274,6 @@ BLOCK_PLAN::BLOCK_PLAN(const GENERATOR& g) {
     noise_nodes_.reserve(modules);
 }
 
-namespace {
-
-// Each list's stepped count and its storage, in the step order.
-template <class F>
-void for_each_list(const GENERATOR& g, F f) {
-    auto each = [&](int type, const auto& list, int count) { f(type, stepped(list, count), static_cast<const void*>(list.data())); };
-    each(T_KEYBOARD, g.keyboards, g.nb_keyboards);
-    each(T_SEQUENCER, g.sequencers, g.nb_sequencers);
-    each(T_VCO, g.vcos, g.nb_vcos);
-    each(T_MIXER, g.mixers, g.nb_mixers);
-    each(T_SAMPLER, g.samplers, g.nb_samplers);
-    each(T_VCA, g.vcas, g.nb_vcas);
-    each(T_PCF, g.pcfs, g.nb_pcfs);
-    each(T_FORMANT, g.formant_pcfs, g.nb_formant_pcfs);
-    each(T_CONSTANTE, g.constantes, g.nb_constantes);
-    each(T_GENERATOR, g.generators, g.nb_generators);
-    each(T_VARIABLE, g.variables, g.nb_variables);
-    each(T_VALEUR, g.values, g.nb_values);
-    each(T_OPERATION, g.operations, g.nb_operations);
-    each(T_SFX, g.sfx_delays, g.nb_sfx_delays);
-    each(T_PHASER, g.phasers, g.nb_phasers);
-    each(T_SOUND_OUT, g.sound_outputs, g.nb_sound_outputs);
-}
-
-}  // namespace
 
 // Checked before every block: the same lists, the same modules, every input
 // pointing where it did, and the same oscillators drawing noise.
