@@ -364,12 +364,20 @@ CABLE_RESULT plug_cable(GENERATOR_GUI* patch, const SOCKET_REF& a, const SOCKET_
     const INPUT_PORT port = landing_port(in.panel, in.info);
     if (!port.valid()) return is_channel(in.info) && mixer_of(in.panel) != nullptr ? CABLE_MIXER_FULL : CABLE_NO_PORT;
     const PORT_WORDS before = port_words(port);
+    GENERATOR& g = *patch->module;
+    OUTPUT* value = in.info.kind == SOCKET_VALUE ? GENERATOR_GUI::output_of(out.panel) : nullptr;
+    OUTPUT_GATE* gate = in.info.kind == SOCKET_GATE ? gate_output(out.panel) : nullptr;
+    OUTPUT_SYNC* sync = in.info.kind == SOCKET_SYNC ? sync_output(out.panel) : nullptr;
+    // What the link allocates is made here; the pointers change between two blocks.
+    INPUT* made = value != nullptr && port.owned != nullptr ? g.new_link(value) : nullptr;
     bool linked = false;
-    switch (in.info.kind) {
-        case SOCKET_VALUE: linked = link_value_port(*patch->module, port, GENERATOR_GUI::output_of(out.panel)).valid(); break;
-        case SOCKET_GATE: linked = link_gate_port(port, gate_output(out.panel)); break;
-        case SOCKET_SYNC: linked = link_sync_port(port, sync_output(out.panel)); break;
-    }
+    g.edit([&](GENERATOR&) {
+        switch (in.info.kind) {
+            case SOCKET_VALUE: linked = link_value_port_made(port, value, made).valid(); break;
+            case SOCKET_GATE: linked = link_gate_port(port, gate); break;
+            case SOCKET_SYNC: linked = link_sync_port(port, sync); break;
+        }
+    });
     if (!linked) return CABLE_NO_PORT;
     if (change != nullptr) *change = PORT_CHANGE{port, before};
     return CABLE_MADE;
@@ -388,8 +396,15 @@ bool unplug_cable(GENERATOR_GUI* patch, const SOCKET_REF& input, PORT_CHANGE* ch
     const INPUT_PORT port = plugged_port(patch, input);
     if (!port.valid()) return false;
     if (change != nullptr) *change = PORT_CHANGE{port, port_words(port)};
-    unlink_port(port);
+    patch->module->edit([&](GENERATOR&) { unlink_port(port); });
     return true;
+}
+
+void restore_ports(GENERATOR_GUI* patch, const PORT_CHANGE* changes, int count) {
+    if (patch == nullptr || patch->module == nullptr || count <= 0) return;
+    patch->module->edit([&](GENERATOR&) {
+        for (int i = count - 1; i >= 0; i--) restore_port(changes[i].port, changes[i].before);
+    });
 }
 
 bool cable_source(GENERATOR_GUI* patch, const SOCKET_REF& input, SOCKET_REF* source) {

@@ -135,6 +135,8 @@ INPUT_PORT plugged_port(GENERATOR_GUI* patch, const SOCKET_REF& input);
 /// Unplugs the cable that ends in an input socket: its port reads as
 /// unconnected. False when no cable ends there.
 bool unplug_cable(GENERATOR_GUI* patch, const SOCKET_REF& input, PORT_CHANGE* change);
+/// Puts back what the changes found, newest first, in one edit of the patch (undo).
+void restore_ports(GENERATOR_GUI* patch, const PORT_CHANGE* changes, int count);
 /// The output socket feeding an input socket's cable; false when unfed or
 /// fed from outside the patch's panels.
 bool cable_source(GENERATOR_GUI* patch, const SOCKET_REF& input, SOCKET_REF* source);

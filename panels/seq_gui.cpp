@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/display.h"
+#include "panels/generator_gui.h"
 #include "panels/panel_common.h"
 #include "panels/panel_globals.h"
 #include "synth/names.h"
@@ -509,7 +510,7 @@ void SEQ_GUI::on_knob(const MESSAGE& m) {
 void SEQ_GUI::load_from_prompt() {
     char path[PANEL_PATH_SIZE];
     if (!ask_pattern_path(prompt_input, "Load pattern", path, sizeof path)) return;
-    if (module->load_partition(path) == 0) {
+    if (module->load_partition(path, current_patch()) == 0) {
         std::printf("Cannot open pattern file [%s]\n", path);
         return;
     }
@@ -533,7 +534,7 @@ void SEQ_GUI::browse(int direction) {
     if (!neighbour_pattern_file(module->partition_file_name, direction, name, sizeof name)) return;
     char path[PANEL_PATH_SIZE];
     std::snprintf(path, sizeof path, "%s/%s", PATTERN_DIR, name);
-    if (module->load_partition(path) == 0) return;
+    if (module->load_partition(path, current_patch()) == 0) return;
     show_file_name(path);
     refresh_columns();
 }

@@ -148,6 +148,11 @@ bool INPUT_PORT::fed() const {
 // ---------------------------------------------------------------- linking a port
 
 INPUT_PORT link_value_port(GENERATOR& g, const INPUT_PORT& port, OUTPUT* o) {
+    const bool extra = o != nullptr && port.owned != nullptr;
+    return link_value_port_made(port, o, extra ? g.new_link(o) : nullptr);
+}
+
+INPUT_PORT link_value_port_made(const INPUT_PORT& port, OUTPUT* o, INPUT* made) {
     if (o == nullptr || !port.carries_value()) return {};
     if (port.mixer != nullptr) {
         MIXER* m = port.mixer;
@@ -155,14 +160,17 @@ INPUT_PORT link_value_port(GENERATOR& g, const INPUT_PORT& port, OUTPUT* o) {
             link_address(port.direct->source, o);
             return port;
         }
-        // The mixer's own way to a new channel, as the links section adds one.
+        if (m->channel_count >= MIXER_CHANNELS) return {};
         const int next = m->channel_count;
-        return m->ajoute_en_entree(o, -1) == 1 ? channel_port(m, next) : INPUT_PORT{};
+        m->ajoute_en_entree(o, -1);
+        return channel_port(m, next);
     }
-    if (port.direct != nullptr)
+    if (port.direct != nullptr) {
         link_address(port.direct->source, o);
-    else
-        link_new(g, *port.owned, o);
+    } else {
+        if (made == nullptr) return {};
+        *port.owned = made;
+    }
     return port;
 }
 

@@ -73,6 +73,10 @@ INPUT_PORT channel_port(MIXER* m, int channel);
 /// is the one really linked, invalid when nothing was (no source, a full
 /// mixer, not a value port).
 INPUT_PORT link_value_port(GENERATOR& g, const INPUT_PORT& port, OUTPUT* o);
+/// As link_value_port, for a patch that plays: an extra input is pointed at
+/// `made` (an INPUT fed by o, made beforehand with g.new_link), so the link
+/// itself never allocates and can run inside an edit. A full mixer is refused.
+INPUT_PORT link_value_port_made(const INPUT_PORT& port, OUTPUT* o, INPUT* made);
 /// Links a gate port to o; false when the port is no gate port or o is null.
 bool link_gate_port(const INPUT_PORT& port, OUTPUT_GATE* o);
 /// Links a sync port to o; false when the port is no sync port or o is null.

@@ -32,15 +32,21 @@ short sample_from_output(float v) {
 }
 
 int instrument_callback(FSOUND_STREAM*, void* buff, int len, void*) {
-    if (CALLBACK_READY.load(std::memory_order_acquire) == 0) return 1;
+    GENERATOR* patch = main_gen.load(std::memory_order_acquire);
+    if (CALLBACK_READY.load(std::memory_order_acquire) == 0) {
+        // Held for a reload: whoever queues an edit meanwhile applies it itself.
+        if (patch != nullptr) patch->edit_path.audio_thread_gone();
+        return 1;
+    }
     const int frames = len >> 2;
     unsigned char* out = static_cast<unsigned char*>(buff);
-    GENERATOR* patch = main_gen.load(std::memory_order_acquire);
     // A reload holds the patch: this buffer is silence rather than a wait.
     if (patch == nullptr || !patch->audio_lock.try_lock()) {
         if (frames > 0) std::memset(out, 0, static_cast<size_t>(frames) * 4);
         return 1;
     }
+    // Edits queued from now on are left to this thread: render() applies them between blocks.
+    patch->edit_path.audio_thread_alive();
     float block[BLOCK_FRAMES];
     for (int done = 0; done < frames;) {
         const int n = frames - done < BLOCK_FRAMES ? frames - done : BLOCK_FRAMES;

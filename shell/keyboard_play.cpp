@@ -3,6 +3,7 @@
 #include "panels/keyboard_gui.h"
 #include "shell/globals.h"
 #include "shell/midi_input.h"
+#include "synth/generator.h"
 
 namespace {
 /// Two rows of keys, tracker style, as semitones above the C of the module's
@@ -18,7 +19,9 @@ constexpr int FIRST_KEY_ID = 4096;
 /// The note of the module's C (notes count 1..12 from C within an octave).
 constexpr int NOTE_OF_C = 1;
 
-/// The keys held on the computer keyboard (MIDI keeps its own).
+/// The keys held on the computer keyboard (MIDI keeps its own). It writes the
+/// keyboards' note and gate words, so it is only used inside edits of the
+/// patch, on the thread that steps it.
 NOTE_PLAYER player;
 
 /// The module each held key went down on, so that its release goes there
@@ -47,7 +50,8 @@ bool keyboard_play_event(const SDL_Event& e, std::vector<OBJET*>&) {
         KEYBOARD* k = held_on[semitone];
         if (k == nullptr) return false;
         held_on[semitone] = nullptr;
-        player.off(k, FIRST_KEY_ID + semitone);
+        const int key = FIRST_KEY_ID + semitone;
+        gen->edit_later([k, key](GENERATOR&) { player.off(k, key); });
         return true;
     }
     // Ctrl and Alt combinations are commands, not notes.
@@ -56,12 +60,16 @@ bool keyboard_play_event(const SDL_Event& e, std::vector<OBJET*>&) {
     KEYBOARD* k = played_keyboard();
     if (k == nullptr) return false;
     held_on[semitone] = k;
-    player.on(k, FIRST_KEY_ID + semitone, k->octave, NOTE_OF_C + semitone);
+    const int key = FIRST_KEY_ID + semitone, octave = k->octave, note = NOTE_OF_C + semitone;
+    gen->edit_later([k, key, octave, note](GENERATOR&) { player.on(k, key, octave, note); });
     return true;
 }
 
 void keyboard_play_reset() {
     for (KEYBOARD*& k : held_on) k = nullptr;
-    player.forget();
+    if (gen != nullptr)
+        gen->edit([](GENERATOR&) { player.forget(); });
+    else
+        player.forget();
     midi_input_forget();
 }

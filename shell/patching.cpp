@@ -93,9 +93,8 @@ void forget_drag() {
 }
 
 /// Puts a pulled plug back where it was and drops the cable in hand.
-void cancel_drag() {
-    if (state.drag.kind == DRAG_MOVE && state.drag.unplugged)
-        restore_port(state.drag.removal.port, state.drag.removal.before);
+void cancel_drag(GENERATOR_GUI* patch) {
+    if (state.drag.kind == DRAG_MOVE && state.drag.unplugged) restore_ports(patch, &state.drag.removal, 1);
     forget_drag();
 }
 
@@ -165,7 +164,7 @@ void drop_moved(GENERATOR_GUI* patch, bool on_socket, const SOCKET_REF& at) {
     DRAG& d = state.drag;
     if (on_socket && at.socket == d.grabbed.socket) {
         // Put back where it came from: nothing changed.
-        if (d.unplugged) restore_port(d.removal.port, d.removal.before);
+        if (d.unplugged) restore_ports(patch, &d.removal, 1);
         return;
     }
     pull_plug(patch);
@@ -224,7 +223,7 @@ void remove_cable(GENERATOR_GUI* patch, const SOCKET_REF& input) {
 bool patching_event(const SDL_Event& e, std::vector<OBJET*>& shown, GENERATOR_GUI* patch_panel) {
     if (patch_panel == nullptr) return false;
     if (BACK_VIEW_TOGGLE == 0) {
-        if (state.drag.kind != DRAG_NONE) cancel_drag();
+        if (state.drag.kind != DRAG_NONE) cancel_drag(patch_panel);
         return false;
     }
     const bool dragging = state.drag.kind != DRAG_NONE;
@@ -264,7 +263,7 @@ bool patching_event(const SDL_Event& e, std::vector<OBJET*>& shown, GENERATOR_GU
 
 void draw_patching(std::vector<OBJET*>&, GENERATOR_GUI* patch_panel) {
     if (BACK_VIEW_TOGGLE == 0) {
-        if (state.drag.kind != DRAG_NONE) cancel_drag();
+        if (state.drag.kind != DRAG_NONE) cancel_drag(patch_panel);
         state.backs_shown = false;
         return;
     }
@@ -288,9 +287,9 @@ void draw_patching(std::vector<OBJET*>&, GENERATOR_GUI* patch_panel) {
     d.cable->blit(nullptr);
 }
 
-void patching_undo(GENERATOR_GUI*) {
+void patching_undo(GENERATOR_GUI* patch_panel) {
     if (state.drag.kind != DRAG_NONE) {
-        cancel_drag();
+        cancel_drag(patch_panel);
         say("cable put back");
         return;
     }
@@ -300,7 +299,7 @@ void patching_undo(GENERATOR_GUI*) {
     }
     const ACTION a = state.history.back();
     state.history.pop_back();
-    for (int i = a.count - 1; i >= 0; i--) restore_port(a.changes[i].port, a.changes[i].before);
+    restore_ports(patch_panel, a.changes, a.count);
     state.cables_stale = true;
     say("undone: %s", a.what);
 }

@@ -270,22 +270,21 @@ BLOCK_PLAN::BLOCK_PLAN(const GENERATOR& g) {
     for (auto* v : {&index_, &low_, &stack_, &on_stack_, &component_, &component_order_}) v->reserve(modules);
     words_by_addr_.reserve(modules * MAX_WORDS);
     read_outside_.reserve(modules * MAX_WORDS);
-    checks_.reserve(modules * (2 * MAX_SLOTS + 1));
     noise_nodes_.reserve(modules);
 }
 
 
-// Checked before every block: the same lists, the same modules, every input
-// pointing where it did, and the same oscillators drawing noise.
+// Checked before every block: no edit since the plan was made (cables and
+// modules change only through edits, which count in the patch's version),
+// the same lists, and the same oscillators drawing noise (a waveform is a
+// parameter the window turns directly).
 bool BLOCK_PLAN::still_valid(const GENERATOR& g) const {
-    if (!valid_ || !g.sound_inputs.empty()) return false;
+    if (!valid_ || !g.sound_inputs.empty() || g.version() != planned_version_) return false;
     bool same = true;
     for_each_list(g, [&](int type, int count, const void* data) {
         same = same && list_sizes_[type] == count && list_data_[type] == data;
     });
     if (!same) return false;
-    for (const Check& c : checks_)
-        if (load_pointer(c.at) != c.was) return false;
     for (int i : noise_nodes_)
         if (noise_of(nodes_[i].type, nodes_[i].module) != nodes_[i].noise) return false;
     return true;
@@ -521,26 +520,10 @@ bool BLOCK_PLAN::plan(const GENERATOR& g) {
         list_sizes_[type] = count;
         list_data_[type] = data;
     });
-    checks_.clear();
+    planned_version_ = g.version();
     noise_nodes_.clear();
-    {
-        int i = 0;
-        for_each_list(g, [&](int, int count, const void* data) {
-            for (int k = 0; k < count; k++, i++)
-                checks_.push_back(Check{static_cast<const void* const*>(data) + k, nodes_[i].module});
-        });
-    }
-    for (const Node& n : nodes_) {
+    for (const Node& n : nodes_)
         if (n.type == T_VCO || n.type == T_GENERATOR) noise_nodes_.push_back(n.order);
-        for (int k = 0; k < n.slot_count; k++) {
-            const Slot& s = slots_[n.first_slot + k];
-            if (s.holder_field != nullptr) {
-                checks_.push_back(Check{s.holder_field, s.holder});
-                if (s.holder == nullptr) continue;
-            }
-            checks_.push_back(Check{s.field, s.target});
-        }
-    }
 
     valid_ = true;
     return true;

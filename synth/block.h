@@ -92,12 +92,7 @@ private:
     std::vector<Slot> slots_;
     std::vector<Word> words_;
     std::vector<Unit> units_;
-    /// What the plan was made for: each pointer word and the value it held.
-    struct Check {
-        const void* const* at;
-        const void* was;
-    };
-    std::vector<Check> checks_;
+    unsigned planned_version_ = 0;  ///< the patch's version the plan was made for
     std::vector<int> noise_nodes_;  ///< the oscillators and sub-patches whose noise flag matters
     int list_sizes_[16] = {};       ///< how many modules of each list were stepped
     const void* list_data_[16] = {};///< where each list kept its modules

@@ -95,6 +95,8 @@ void GENERATOR::render(float* out, int frames) {
     int done = 0;
     while (done < frames) {
         const int n = frames - done < BLOCK_FRAMES ? frames - done : BLOCK_FRAMES;
+        // Between two blocks: the queued edits land here.
+        if (edit_path.queue.waiting()) edit_path.queue.apply_all(*this);
         if (blocks_enabled) {
             if (!block_plan_) prepare_blocks();
             rendered_by_blocks_ = block_plan_->run(*this, out + done, n);
@@ -113,6 +115,11 @@ void GENERATOR::render(float* out, int frames) {
 }
 
 void GENERATOR::clear_KSY() {
+    // Edits still waiting point at the modules about to go: they land first.
+    // The caller holds audio_lock, or nothing steps the patch.
+    edit_path.queue.apply_all(*this);
+    edit_path.collect();
+    version_++;
     block_plan_.reset();
     destroy_all(sequencers, nb_sequencers);
     destroy_all(keyboards, nb_keyboards);

@@ -5,8 +5,11 @@
 #include <cstdio>
 #include <memory>
 #include <mutex>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
+#include "synth/edits.h"
 #include "synth/filters.h"
 #include "synth/mixer.h"
 #include "synth/ports.h"
@@ -69,6 +72,39 @@ public:
     /// the patch owns them and clear_KSY releases them with the modules.
     std::vector<std::unique_ptr<INPUT>> owned_inputs;
 
+    /// The structural edits waiting for this patch (see synth/edits.h).
+    EDIT_PATH edit_path;
+
+    /// Runs f(*this) between two blocks, where nothing steps the patch, and
+    /// returns once it has run: on the audio thread at its next block when one
+    /// serves the patch, else on this thread under audio_lock. f may write
+    /// pointers the steps follow, but never allocates, frees, prints or waits.
+    /// Only the window's thread (or a test standing for it) calls this.
+    /// A sub-patch is stepped by the patch that holds it: its edits go there.
+    template <class F>
+    void edit(F&& f) {
+        using FN = std::remove_reference_t<F>;
+        edit_detail::STACK_EDIT<FN> e(&f);
+        GENERATOR& t = top();
+        t.edit_path.run(t, e);
+    }
+    /// As edit, without waiting: f is kept (by value) until it has run.
+    template <class F>
+    void edit_later(F f) {
+        GENERATOR& t = top();
+        t.edit_path.later(t, new edit_detail::HEAP_EDIT<F>(std::move(f)));
+    }
+    /// The outermost patch holding this one (itself when it is not a sub-patch).
+    GENERATOR& top() {
+        GENERATOR* g = this;
+        while (g->parent_ != nullptr) g = g->parent_;
+        return *g;
+    }
+    /// Counts an applied edit: the block plan is made again before the next block.
+    void edited() { version_++; }
+    /// Changes with every applied edit and every load.
+    unsigned version() const { return version_; }
+
     /// Held by the audio callback around each buffer it computes (taken with
     /// try_lock, so the callback never waits) and by any code that empties or
     /// refills the patch, which therefore waits until the callback has left it.
@@ -127,7 +163,10 @@ public:
     void add(SOUND_INPUT* m) { add_front(sound_inputs, nb_sound_inputs, m); }
     void add(PHASER* m) { add_front(phasers, nb_phasers, m); }
     void add(SFX_DELAY* m) { add_front(sfx_delays, nb_sfx_delays, m); }
-    void add(GENERATOR* m) { add_front(generators, nb_generators, m); }
+    void add(GENERATOR* m) {
+        m->parent_ = this;
+        add_front(generators, nb_generators, m);
+    }
 
     // Lookups by exact name. Those marked "lone" return the only module of
     // their list whatever the name asked for; the others always compare.
@@ -153,6 +192,8 @@ public:
     int save_KSY(std::FILE* file);
 
 private:
+    GENERATOR* parent_ = nullptr;  ///< the patch this one is a sub-patch of; null at the top
+    unsigned version_ = 0;  ///< changed by the stepping thread (or under audio_lock) only
     std::unique_ptr<BLOCK_PLAN> block_plan_;  ///< null until prepared; dropped by clear_KSY
     bool rendered_by_blocks_ = false;
 

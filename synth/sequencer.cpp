@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "synth/generator.h"
 #include "synth/names.h"
 #include "synth/notes.h"
 #include "synth/random.h"
@@ -187,7 +188,7 @@ int SEQUENCER::save_partition(const char* path) {
     return 1;
 }
 
-int SEQUENCER::load_partition(const char* path) {
+int SEQUENCER::load_partition(const char* path, GENERATOR* playing) {
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return 0;
     std::printf("Partitions Loading [%s]\n", path);
@@ -222,14 +223,22 @@ int SEQUENCER::load_partition(const char* path) {
             steps = clamped;
         }
     }
-    std::memcpy(divider, image->divider, sizeof divider);
-    std::memcpy(NBR_STEP, image->steps, sizeof NBR_STEP);
-    std::memcpy(LENGHT, image->length, sizeof LENGHT);
-    std::memcpy(bypass, image->bypass, sizeof bypass);
-    std::memcpy(note, image->note, sizeof note);
-    std::memcpy(octave, image->octave, sizeof octave);
-    std::memcpy(volume, image->volume, sizeof volume);
-    copy_name(partition_file_name, path);
+    auto take = [&] {
+        std::memcpy(divider, image->divider, sizeof divider);
+        std::memcpy(NBR_STEP, image->steps, sizeof NBR_STEP);
+        std::memcpy(LENGHT, image->length, sizeof LENGHT);
+        std::memcpy(bypass, image->bypass, sizeof bypass);
+        std::memcpy(note, image->note, sizeof note);
+        std::memcpy(octave, image->octave, sizeof octave);
+        std::memcpy(volume, image->volume, sizeof volume);
+        copy_name(partition_file_name, path);
+    };
+    // A playing sequencer takes its whole new grid between two blocks, never
+    // half of it while it reads.
+    if (playing != nullptr)
+        playing->edit([&](GENERATOR&) { take(); });
+    else
+        take();
     partition_signature = grid_signature();
     return 1;
 }

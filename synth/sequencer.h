@@ -7,6 +7,8 @@
 #include "synth/ports.h"
 
 /// Patterns in a sequencer grid (and in a pattern file).
+class GENERATOR;
+
 constexpr int SEQ_PATTERNS = 64;
 /// Steps per pattern.
 constexpr int SEQ_STEPS = 64;
@@ -59,7 +61,9 @@ public:
     /// Writes the grid to path. 1 on success, 0 when the file cannot be created.
     int save_partition(const char* path);
     /// Reads the grid from path. 1 on success, 0 when the file cannot be opened.
-    int load_partition(const char* path);
+    /// Loads a pattern file (1) or leaves the grid as it was (0). With `playing`,
+    /// the patch this sequencer plays in, the grid changes through an edit of it.
+    int load_partition(const char* path, GENERATOR* playing = nullptr);
     /// A 64-bit digest of the whole grid (every divider, step count and step).
     std::uint64_t grid_signature() const;
     /// True when the grid differs from what partition_file_name held when it was

@@ -374,7 +374,8 @@ Rendered render(GENERATOR& g, bool blocks, std::uint32_t noise, const Changes& c
     Rendered r;
     for (int call = 0, done = 0; done < frames; call++) {
         const int n = std::min(CHUNKS[call % std::size(CHUNKS)], frames - done);
-        if (changes) changes(g, call);
+        // Between two calls, as the window changes a playing patch: through an edit.
+        if (changes) g.edit([&](GENERATOR& edited) { changes(edited, call); });
         std::unique_ptr<float[]> buffer(new float[n]);  // exactly n: a write past it is caught
         g.render(buffer.get(), n);
         r.out.insert(r.out.end(), buffer.get(), buffer.get() + n);

@@ -168,7 +168,8 @@ TEST(PatchBlocks, BlocksGiveTheSamplesOfTheStepAndNeverAllocate) {
     render_both(1, 22050);
     EXPECT_EQ(allocations.load(), before);
     // A relink between two calls: the mixer's first channel now reads the noise.
-    for (BusyPatch* p : {&by_block, &by_sample}) p->g.mixers[0]->input[0].source = &p->g.vcos[1]->value;
+    for (BusyPatch* p : {&by_block, &by_sample})
+        p->g.edit([&](GENERATOR& g) { g.mixers[0]->input[0].source = &g.vcos[1]->value; });
     render_both(22050, 44100);
     EXPECT_TRUE(by_block.g.rendered_by_blocks());
     EXPECT_EQ(0, std::memcmp(a.data(), b.data(), a.size() * sizeof(float)));
