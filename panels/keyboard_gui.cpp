@@ -71,7 +71,7 @@ void KEYBOARD_GUI::show_note() {
     char text[16];
     note_name((int)number, text, sizeof text);
     write_label(note_label, "%s", text);
-    note_label->Col = module->gate != 0 ? NOTE_LIT : NOTE_DARK;
+    note_label->Col = module->shown_gate != 0 ? NOTE_LIT : NOTE_DARK;
 }
 
 int KEYBOARD_GUI::evolue() {

@@ -357,7 +357,7 @@ void SEQ_GUI::refresh_controls() {
     for (const FACE* f : {&full_face, &compact_face}) {
         write_label(f->divider, "%3.3f", (double)module->divider[p]);
         write_label(f->wished_divider, "%3.3f", (double)module->wished_divider);
-        write_label(f->step_count, "%2d", module->NBR_STEP[p]);
+        write_label(f->step_count, "%2d", module->NBR_STEP[p].load());
         show_button(f->power, module->running);
     }
 }
@@ -448,7 +448,7 @@ void SEQ_GUI::on_click(const MESSAGE& m) {
         const float factor = is_widget(this, t, "BUTTON_DIVIDER_UP") ? 0.5f : 2.0f;
         module->wished_divider = within(module->wished_divider * factor, DIVIDER_MIN, DIVIDER_MAX);
     } else if (is_widget(this, t, "BUTTON_MAX_STEP_UP") || is_widget(this, t, "BUTTON_MAX_STEP_DOWN")) {
-        int& count = module->NBR_STEP[pattern()];
+        SHARED<int>& count = module->NBR_STEP[pattern()];
         // A count a file set above the panel's range is never lowered by "up".
         if (is_widget(this, t, "BUTTON_MAX_STEP_UP")) {
             if (count < STEP_COUNT_MAX) count = std::max(count + 1, 1);
@@ -490,7 +490,7 @@ void SEQ_GUI::on_knob(const MESSAGE& m) {
         if (m.target == c.vol) {
             // SLD_DOWN (dragging down) raises the volume. A step sounds only at
             // exactly 1.0, which sums of 0.1 miss: the volume stays on the 0.1 grid.
-            const float v = std::isfinite(module->volume[at]) ? module->volume[at] : 0.0f;
+            const float v = std::isfinite(module->volume[at]) ? module->volume[at].load() : 0.0f;
             const double stepped = std::round((v + direction * 0.1) * 10.0) / 10.0;
             module->volume[at] = within((float)stepped, VOLUME_MIN, VOLUME_MAX);
             refresh_VOL_value(i);

@@ -58,7 +58,7 @@ VALEUR_GUI::VALEUR_GUI(VALEUR* m, int px, int py, const char* name) : OBJET(px, 
 int VALEUR_GUI::evolue() {
     if (view_mode == 1) {
         set_label(this, "LABEL_CST_VALUE", "%6.3f", (double)module->shown);
-        set_picture(this, "LAMPE", module->value != 0.0f ? "CHK_1_ON" : "CHK_1_OFF");
+        set_picture(this, "LAMPE", module->shown != 0.0f ? "CHK_1_ON" : "CHK_1_OFF");
     }
     set_label(this, "label_NAME", "%s", module->name);
     OBJET::evolue();

@@ -28,7 +28,7 @@ float step_sustain(float level, int direction) {
 // The time knobs: any knob whose name holds the parameter's word.
 struct TIME_KNOB {
     const char* word;
-    float VCA::*field;
+    SHARED<float> VCA::*field;
     const char* label;
 };
 const TIME_KNOB TIME_KNOBS[] = {

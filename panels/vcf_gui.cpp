@@ -67,12 +67,12 @@ VCF_GUI::VCF_GUI(PCF* m, int px, int py, const char* name) : OBJET(px, py, name)
     set_knob(this, "SLD_LEVEL", knob_angle(module->LEVEL));
     set_knob(this, "SLD_QRATIO", knob_angle(module->Q));
     show_type();
-    set_label(this, "LABEL_HICUTOFF", "%d", module->HICUT);
+    set_label(this, "LABEL_HICUTOFF", "%d", module->HICUT.load());
     set_label(this, "LABEL_GAIN", "%2.1f", (double)module->GAIN);
     set_label(this, "LABEL_QRATIO", "%2.1f", (double)module->Q);
     set_label(this, "LABEL_LEVEL", "%2.1f", (double)module->LEVEL);
     // A new panel shows the type's number; its name appears at the first click.
-    set_label(this, "LABEL_TYPE", "%d", module->TYPE);
+    set_label(this, "LABEL_TYPE", "%d", module->TYPE.load());
     set_label(this, "label_NAME", "%s", module->name);
     set_button(this, "POWER", module->enabled);
     set_button(this, "BYPASS", module->BYPASS);
@@ -91,7 +91,7 @@ void VCF_GUI::show_type() {
 void VCF_GUI::step_knob(const SPRITE* knob, int direction) {
     if (is_widget(this, knob, "SLD_HICUTOFF")) {
         module->HICUT = step_cutoff(module->HICUT, direction);
-        set_label(this, "LABEL_HICUTOFF", "%4d", module->HICUT);
+        set_label(this, "LABEL_HICUTOFF", "%4d", module->HICUT.load());
     } else if (is_widget(this, knob, "SLD_GAIN")) {
         module->GAIN = step_bands(module->GAIN, GAIN_Q_STEP, direction);
         set_label(this, "LABEL_GAIN", "%2.1f", (double)module->GAIN);

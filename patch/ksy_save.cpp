@@ -321,7 +321,8 @@ const char* ksy_number(float v, char* out, std::size_t size) {
 void write_desc_to_file(std::FILE* f, const VCO& m) {
     // Readers swap 7 and 8 (the chaotic sources were renumbered after files
     // existed): the swap written here is undone by the reader.
-    const int written_type = m.TYPE == 7 ? 8 : m.TYPE == 8 ? 7 : m.TYPE;
+    const int type = m.TYPE;
+    const int written_type = type == 7 ? 8 : type == 8 ? 7 : type;
     std::fprintf(f, "%s;", m.name);
     int_field(f, "TYPE", written_type);
     real_field(f, "FREQ", m.FREQ);
@@ -409,7 +410,7 @@ void write_desc_to_file(std::FILE* f, const CONSTANTE& m) {
     std::fprintf(f, "\n");
 }
 
-void write_desc_to_file(std::FILE* f, const BASIC_OPERATION& m) { std::fprintf(f, "%s;TYPE=%d;\n", m.name, m.operation); }
+void write_desc_to_file(std::FILE* f, const BASIC_OPERATION& m) { std::fprintf(f, "%s;TYPE=%d;\n", m.name, m.operation.load()); }
 void write_desc_to_file(std::FILE* f, const VARIABLE& m) { std::fprintf(f, "%s;;\n", m.name); }
 void write_desc_to_file(std::FILE* f, const VALEUR& m) { std::fprintf(f, "%s;;\n", m.name); }
 void write_desc_to_file(std::FILE* f, const SOUND_OUTPUT& m) { std::fprintf(f, "%s;;\n", m.name); }

@@ -185,7 +185,7 @@ float coarse_step(float p, float sign) {
 }
 
 /// The envelope time chosen by num_fct_vca, or null for SUSTAIN.
-float* vca_time(VCA* a) {
+SHARED<float>* vca_time(VCA* a) {
     switch (num_fct_vca) {
     case 0: return &a->ATTACK;
     case 1: return &a->DECAY;
@@ -196,7 +196,7 @@ float* vca_time(VCA* a) {
 
 /// The note of the selected step in the sequencer's current pattern, or null
 /// when the step lies outside the grid (a step count may reach 64).
-int* seq_note(SEQUENCER* s) {
+SHARED<int>* seq_note(SEQUENCER* s) {
     if (num_step_seq < 0 || num_step_seq >= SEQ_STEPS) return nullptr;
     if (s->current_pattern < 0 || s->current_pattern >= SEQ_PATTERNS) return nullptr;
     return &s->note[s->current_pattern * SEQ_STEPS + num_step_seq];
@@ -220,7 +220,7 @@ void button_pitch(float& t, float sign) {
         if (num_fct_vca > 3) num_fct_vca = 0;
     }
     if (SEQUENCER* s = seq()) {
-        int* note = seq_note(s);
+        auto* note = seq_note(s);
         if (note && (sign > 0 ? *note > INT_MIN : *note < INT_MAX)) *note += sign > 0 ? -1 : 1;
     }
     if (pcf()) {
@@ -234,7 +234,7 @@ void button_pitch(float& t, float sign) {
 void button_f3() {
     if (VCO* o = vco()) o->AMOUNT += 0.01f;
     if (VCA* a = vca()) {
-        if (float* p = vca_time(a)) *p = coarse_step(*p, 1.0f);
+        if (auto* p = vca_time(a)) *p = coarse_step(*p, 1.0f);
         else if (num_fct_vca == 2) a->SUSTAIN = 1.0f;
     }
     if (SEQUENCER* s = seq()) {
@@ -251,7 +251,7 @@ void button_f3() {
 void button_f4() {
     if (VCO* o = vco()) o->AMOUNT -= 0.01f;
     if (VCA* a = vca()) {
-        if (float* p = vca_time(a)) *p = coarse_step(*p, -1.0f);
+        if (auto* p = vca_time(a)) *p = coarse_step(*p, -1.0f);
         else if (num_fct_vca == 2) a->SUSTAIN = 0.0f;
     }
     if (SEQUENCER* s = seq()) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "synth/ports.h"
+#include "synth/shared_word.h"
 
 /// Biquad response types of PCF (TYPE).
 enum {
@@ -19,18 +20,18 @@ enum {
 /// post-filter level and a wet/dry mix. A new filter is bypassed.
 class PCF : public INPUT, public OUTPUT, public INPUT_GATE, public INPUT_SYNC {
 public:
-    int enabled = 1;              ///< 0 freezes the output
+    SHARED<int> enabled = 1;      ///< 0 freezes the output
     INPUT* MOD_PHASE = nullptr;   ///< linkable, not read
     INPUT* MOD_FREQ = nullptr;    ///< scales the cut-off (0 leaves it, -1 zeroes it)
     INPUT* MOD_AMP = nullptr;     ///< scales the mix
     char name[800];               ///< module name, holds "PCF"
-    float mix = 1.0f;             ///< wet share, 0..1
-    int TYPE = BANDPASS;          ///< response, 0..7 (wrapped at each step)
-    int BYPASS = 1;               ///< non-zero: the input passes unchanged
-    int HICUT;                    ///< cut-off, Hz
-    float GAIN = 1.0f;            ///< dB, used by the coefficient formulas
-    float LEVEL = 1.0f;           ///< the filtered sample is multiplied by 1 + LEVEL
-    float Q = 1.0f;               ///< resonance
+    SHARED<float> mix = 1.0f;     ///< wet share, 0..1
+    SHARED<int> TYPE = BANDPASS;  ///< response, 0..7 (wrapped at each step)
+    SHARED<int> BYPASS = 1;       ///< non-zero: the input passes unchanged
+    SHARED<int> HICUT;            ///< cut-off, Hz
+    SHARED<float> GAIN = 1.0f;    ///< dB, used by the coefficient formulas
+    SHARED<float> LEVEL = 1.0f;   ///< the filtered sample is multiplied by 1 + LEVEL
+    SHARED<float> Q = 1.0f;       ///< resonance
 
     double x1 = 0, x2 = 0;        ///< last two inputs
     double y1 = 0, y2 = 0;        ///< last two outputs
@@ -62,10 +63,10 @@ constexpr int FORMANT_VOWELS = 5;
 /// Tenth-order all-pole vowel filter.
 class FORMANT_PCF : public INPUT, public OUTPUT, public INPUT_GATE, public INPUT_SYNC {
 public:
-    int enabled = 1;          ///< 0 freezes the output
-    float mix = 1.0f;         ///< wet share, 0..1
-    int BYPASS = 0;           ///< non-zero: the input passes unchanged
-    float vowel = 0.0f;       ///< 0 A, 1 E, 2 I, 3 O, 4 U (truncated, clamped to 0..4)
+    SHARED<int> enabled = 1;  ///< 0 freezes the output
+    SHARED<float> mix = 1.0f; ///< wet share, 0..1
+    SHARED<int> BYPASS = 0;   ///< non-zero: the input passes unchanged
+    SHARED<float> vowel = 0.0f;       ///< 0 A, 1 E, 2 I, 3 O, 4 U (truncated, clamped to 0..4)
     double memory[10] = {};   ///< last ten outputs, newest first
     char name[800];           ///< module name
 
@@ -90,15 +91,15 @@ public:
         }
     };
 
-    int BYPASS = 0;             ///< non-zero: the input passes unchanged
+    SHARED<int> BYPASS = 0;     ///< non-zero: the input passes unchanged
     AllpassDelay stages[6];     ///< stages[5] is applied first
     float lfo_phase = 0.0f;     ///< radians
     float lfo_increment;        ///< radians per sample (0.4 Hz sweep by default)
     float zm1 = 0.0f;           ///< the chain's last output, fed back
     float dmin;                 ///< sweep low end, as a fraction of Nyquist (440 Hz)
     float dmax;                 ///< sweep high end, as a fraction of Nyquist (1600 Hz)
-    float feedback = 0.7f;      ///< 0..<1
-    float depth = 1.0f;         ///< wet amount added to the dry signal
+    SHARED<float> feedback = 0.7f; ///< 0..<1
+    SHARED<float> depth = 1.0f; ///< wet amount added to the dry signal
     char name[800];             ///< module name
 
     PHASER();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "synth/ports.h"
+#include "synth/shared_word.h"
 
 /// Channels of a mixer.
 constexpr int MIXER_CHANNELS = 24;
@@ -9,11 +10,11 @@ constexpr int MIXER_CHANNELS = 24;
 /// Mixer: sums its active channels (averaged x 1.5 when there are several).
 class MIXER : public OUTPUT {
 public:
-    int enabled = 1;                  ///< 0: the output is 0
+    SHARED<int> enabled = 1;          ///< 0: the output is 0
     char name[800];                   ///< module name, holds "MIXER"
     int channel_count = 0;            ///< channels in use, from 0 upwards
-    float level[MIXER_CHANNELS];      ///< per-channel level (keys V_00..V_23)
-    float mute[MIXER_CHANNELS];       ///< exactly 1.0 silences the channel
+    SHARED<float> level[MIXER_CHANNELS]; ///< per-channel level (keys V_00..V_23)
+    SHARED<float> mute[MIXER_CHANNELS];  ///< exactly 1.0 silences the channel
     INPUT input[MIXER_CHANNELS];      ///< per-channel source, null when free
 
     MIXER();

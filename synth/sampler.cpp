@@ -42,7 +42,8 @@ int SAMPLER::evolue() {
     if (sync_source != nullptr && *sync_source != 0) position = 0.0f;
 
     // An input of 440 Hz plays at `pitch`.
-    float r = source != nullptr ? *source / 440 + pitch - 1 : pitch;
+    const float rate = pitch;
+    float r = source != nullptr ? *source / 440 + rate - 1 : rate;
     float a = amplitude;
     if (linked(MOD_AMP)) a = amplitude + a * read(MOD_AMP);
     if (linked(MOD_FREQ)) r = pitch + r * read(MOD_FREQ);

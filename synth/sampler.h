@@ -15,15 +15,15 @@ enum { SMP_FORWARD = 0, SMP_BACKWARD = 1, SMP_LOOP_FORWARD = 2, SMP_LOOP_BACKWAR
 /// Sampler: plays its sample while its gate is open.
 class SAMPLER : public VCO {
 public:
-    int mode = SMP_FORWARD;           ///< play mode, 0..3; 0 after every load
+    SHARED<int> mode = SMP_FORWARD;   ///< play mode, 0..3; 0 after every load
     /// The loaded file: its 16-bit data, sized to the file, is what playback reads.
     std::unique_ptr<FSOUND_SAMPLE> handle;
     int length = 0;                   ///< frames played: data bytes / 4 (stereo 16-bit frames)
     char name[800];                   ///< module name, holds "SAMPLER"
     float position = 0.0f;            ///< read index into data
-    float pitch = 1.0f;               ///< playback rate factor
-    float amplitude = 1.0f;           ///< output level
-    float phase = 0.0f;               ///< degrees, set by the panel; playback ignores it
+    SHARED<float> pitch = 1.0f;       ///< playback rate factor
+    SHARED<float> amplitude = 1.0f;   ///< output level
+    SHARED<float> phase = 0.0f;       ///< degrees, set by the panel; playback ignores it
     char file_name[80];               ///< loaded file's path (FILE in the patch)
     /// The file loaded before the current one, kept until the next load so that
     /// a step running while the interface thread swaps files still reads live data.

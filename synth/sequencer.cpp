@@ -32,6 +32,7 @@ KEYBOARD::KEYBOARD() : OUTPUT_GATE(0), OUTPUT_SYNC(0) {
 
 int KEYBOARD::evolue() {
     OUTPUT_SYNC::evolue();
+    shown_gate = gate;
     float hz;
     if (note_frequency(octave * 12 + note, hz)) value = hz;
     return 1;
@@ -126,14 +127,15 @@ std::uint32_t get32(const unsigned char*& at) {
     for (int i = 0; i < 4; i++) w |= static_cast<std::uint32_t>(*at++) << (8 * i);
     return w;
 }
-void put_floats(unsigned char*& at, const float* v, int n) {
+void put_floats(unsigned char*& at, const SHARED<float>* v, int n) {
     for (int i = 0; i < n; i++) {
+        const float f = v[i];
         std::uint32_t w;
-        std::memcpy(&w, &v[i], 4);
+        std::memcpy(&w, &f, 4);
         put32(at, w);
     }
 }
-void put_ints(unsigned char*& at, const int* v, int n) {
+void put_ints(unsigned char*& at, const SHARED<int>* v, int n) {
     for (int i = 0; i < n; i++) put32(at, static_cast<std::uint32_t>(v[i]));
 }
 void get_floats(const unsigned char*& at, float* v, int n) {
@@ -224,13 +226,13 @@ int SEQUENCER::load_partition(const char* path, GENERATOR* playing) {
         }
     }
     auto take = [&] {
-        std::memcpy(divider, image->divider, sizeof divider);
-        std::memcpy(NBR_STEP, image->steps, sizeof NBR_STEP);
-        std::memcpy(LENGHT, image->length, sizeof LENGHT);
-        std::memcpy(bypass, image->bypass, sizeof bypass);
-        std::memcpy(note, image->note, sizeof note);
-        std::memcpy(octave, image->octave, sizeof octave);
-        std::memcpy(volume, image->volume, sizeof volume);
+        std::memcpy(static_cast<void*>(divider), image->divider, sizeof divider);
+        std::memcpy(static_cast<void*>(NBR_STEP), image->steps, sizeof NBR_STEP);
+        std::memcpy(static_cast<void*>(LENGHT), image->length, sizeof LENGHT);
+        std::memcpy(static_cast<void*>(bypass), image->bypass, sizeof bypass);
+        std::memcpy(static_cast<void*>(note), image->note, sizeof note);
+        std::memcpy(static_cast<void*>(octave), image->octave, sizeof octave);
+        std::memcpy(static_cast<void*>(volume), image->volume, sizeof volume);
         copy_name(partition_file_name, path);
     };
     // A playing sequencer takes its whole new grid between two blocks, never

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "synth/ports.h"
+#include "synth/shared_word.h"
 
 /// Patterns in a sequencer grid (and in a pattern file).
 class GENERATOR;
@@ -18,12 +19,14 @@ constexpr int PARTITION_FILE_BYTES = 82432;
 /// Keyboard: outputs the frequency of its note; its panel drives the gate and sync.
 class KEYBOARD : public OUTPUT, public OUTPUT_GATE, public OUTPUT_SYNC {
 public:
-    int on = 1;       ///< POWER button of the panel; the step does not read it
-    int note;         ///< semitone within the octave
-    int octave;       ///< octave
+    SHARED<int> on = 1;      ///< POWER button of the panel; the step does not read it
+    SHARED<int> note;        ///< semitone within the octave
+    SHARED<int> octave;      ///< octave
     char name[800];   ///< module name, holds "KEY"
 
     KEYBOARD();
+    /// The gate as the panel shows it: copied from the gate word at each step.
+    SHARED<int> shown_gate = 0;
     void set_note(int n) { note = n; }
     void set_octave(int o) { octave = o; }
     /// Steps the sync pulse, then outputs NOTE2FREQ[octave x 12 + note].
@@ -33,20 +36,20 @@ public:
 /// Step sequencer: 64 patterns of up to 64 steps, timed in samples.
 class SEQUENCER : public OUTPUT, public OUTPUT_GATE, public OUTPUT_SYNC, public INPUT_SYNC {
 public:
-    int running = 1;              ///< 0: sounding steps output 0, timing goes on
-    int wished_pattern = 0;       ///< pattern to play from the next pattern boundary
-    int current_pattern = 0;      ///< pattern playing
-    int current_step = 0;         ///< the next step to sound
-    float wished_divider = 2.0f;  ///< divider to apply at the next pattern boundary
+    SHARED<int> running = 1;              ///< 0: sounding steps output 0, timing goes on
+    SHARED<int> wished_pattern = 0;       ///< pattern to play from the next pattern boundary
+    SHARED<int> current_pattern = 0;      ///< pattern playing
+    SHARED<int> current_step = 0;         ///< the next step to sound
+    SHARED<float> wished_divider = 2.0f;  ///< divider to apply at the next pattern boundary
 
     // The grid: exactly the content of a pattern file, in its order.
-    float divider[SEQ_PATTERNS];            ///< steps per second, per pattern
-    int NBR_STEP[SEQ_PATTERNS];             ///< step count per pattern
-    float LENGHT[SEQ_PATTERNS * SEQ_STEPS]; ///< gate length, fraction of the step period
-    int bypass[SEQ_PATTERNS * SEQ_STEPS];   ///< non-zero: the step does not sound
-    int note[SEQ_PATTERNS * SEQ_STEPS];     ///< semitone within the octave
-    int octave[SEQ_PATTERNS * SEQ_STEPS];   ///< octave
-    float volume[SEQ_PATTERNS * SEQ_STEPS]; ///< a step sounds only at exactly 1.0
+    SHARED<float> divider[SEQ_PATTERNS];            ///< steps per second, per pattern
+    SHARED<int> NBR_STEP[SEQ_PATTERNS];             ///< step count per pattern
+    SHARED<float> LENGHT[SEQ_PATTERNS * SEQ_STEPS]; ///< gate length, fraction of the step period
+    SHARED<int> bypass[SEQ_PATTERNS * SEQ_STEPS];   ///< non-zero: the step does not sound
+    SHARED<int> note[SEQ_PATTERNS * SEQ_STEPS];     ///< semitone within the octave
+    SHARED<int> octave[SEQ_PATTERNS * SEQ_STEPS];   ///< octave
+    SHARED<float> volume[SEQ_PATTERNS * SEQ_STEPS]; ///< a step sounds only at exactly 1.0
 
     float sample_counter = 0.0f;  ///< samples since the last step sounded
     char name[800];               ///< module name, holds "SEQUENCER"

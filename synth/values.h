@@ -3,11 +3,12 @@
 #pragma once
 
 #include "synth/ports.h"
+#include "synth/shared_word.h"
 
 /// A fixed value.
 class CONSTANTE : public OUTPUT {
 public:
-    float VALUE;     ///< the constant
+    SHARED<float> VALUE; ///< the constant
     char name[800];  ///< module name, holds "CONSTANTE"
 
     explicit CONSTANTE(float v);
@@ -28,7 +29,7 @@ public:
 /// A value shown on its panel: copies IN.
 class VALEUR : public INPUT, public OUTPUT {
 public:
-    float shown = 0.0f;  ///< copy of the output, for the panel
+    SHARED<float> shown = 0.0f;  ///< copy of the output, for the panel
     char name[800];      ///< module name, holds "AFFICHAGE"
 
     VALEUR();
@@ -58,7 +59,7 @@ enum {
 /// Arithmetic, logic, comparison and switch of IN1 and IN2 (and IN_IF).
 class BASIC_OPERATION : public OPERATION {
 public:
-    int operation = OP_ADD;  ///< operation number, 0..17
+    SHARED<int> operation = OP_ADD;  ///< operation number, 0..17
 
     BASIC_OPERATION();
     int evolue() override;

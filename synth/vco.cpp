@@ -91,10 +91,10 @@ float kel_noise(float A, bool new_cycle, float& hold) {
     if (sync_source != nullptr && *sync_source != 0) cycle = 0.0f;
 
     Step s;
-    s.A = linked(ALT_AMP) ? read(ALT_AMP) : AMOUNT;
-    float F = linked(ALT_FREQ) ? read(ALT_FREQ) : FREQ;
-    s.P = linked(ALT_PHASE) ? read(ALT_PHASE) : PHASE;
-    s.W = linked(ALT_PWM) ? read(ALT_PWM) : PWM;
+    s.A = linked(ALT_AMP) ? read(ALT_AMP) : AMOUNT.load();
+    float F = linked(ALT_FREQ) ? read(ALT_FREQ) : FREQ.load();
+    s.P = linked(ALT_PHASE) ? read(ALT_PHASE) : PHASE.load();
+    s.W = linked(ALT_PWM) ? read(ALT_PWM) : PWM.load();
 
     if (source != nullptr) {
         F = linked(ALT_FREQ) ? static_cast<float>(read(ALT_FREQ) / 44.0) : driven(*source, FREQ);

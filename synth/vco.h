@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "synth/ports.h"
+#include "synth/shared_word.h"
 
 /// Waveform codes of the oscillator (stored in patch files as TYPE).
 typedef int type_generateur;
@@ -66,7 +67,7 @@ public:
 /// transposes (FREQ 44 plays the pitch received, 88 an octave up).
 class VCO : public OUTPUT, public INPUT, public INPUT_GATE, public INPUT_SYNC, public INPUTS {
 public:
-    int POWER = 1;                 ///< 0 silences the module
+    SHARED<int> POWER = 1;         ///< 0 silences the module
     INPUT* MOD_PHASE = nullptr;    ///< scales the phase offset (0 leaves it, -1 zeroes it)
     INPUT* MOD_FREQ = nullptr;     ///< scales the frequency
     INPUT* MOD_AMP = nullptr;      ///< scales the amplitude
@@ -77,13 +78,13 @@ public:
     INPUT* ALT_PWM = nullptr;      ///< replaces PWM
     char name[80];                 ///< module name, holds "VCO"
     float cycle = 0.0f;            ///< phase accumulator, -1..1
-    float PHASE = 0.0f;            ///< phase offset (radians for the sine, cycle units otherwise)
-    float AMOUNT;                  ///< amplitude, at most 1 (negative inverts)
-    float FREQ;                    ///< frequency, Hz
-    float PWM = 0.1f;              ///< pulse threshold on cycle, -1..1
+    SHARED<float> PHASE = 0.0f;    ///< phase offset (radians for the sine, cycle units otherwise)
+    SHARED<float> AMOUNT;          ///< amplitude, at most 1 (negative inverts)
+    SHARED<float> FREQ;            ///< frequency, Hz
+    SHARED<float> PWM = 0.1f;      ///< pulse threshold on cycle, -1..1
     float signed_hold = 0.0f;      ///< held value of the random-sign noise
     float driven_frequency = 0.0f; ///< last frequency derived from the main input, Hz
-    type_generateur TYPE;          ///< waveform code, 1..9
+    SHARED<type_generateur> TYPE;  ///< waveform code, 1..9
 
 private:
     // State of the step itself, kept in the cache line of the parameters it follows.

@@ -70,7 +70,7 @@ struct SAMPLER_MIXER_KEYBOARD : ::testing::Test {
 
 TEST_F(SAMPLER_MIXER_KEYBOARD, SamplerKnobSteps) {
     auto* p = make<SAMPLER_GUI>(&sampler);
-    const struct { float* field; const char* knob; float from; const char* text; float to; } cases[] = {
+    const struct { SHARED<float>* field; const char* knob; float from; const char* text; float to; } cases[] = {
         {&sampler.pitch, "SLD_FREQUENCE", 1.0f, "SLD_DOWN", 1.015625f},     // [1, 10), then the final 0.003125
         {&sampler.pitch, "SLD_FREQUENCE", 0.002f, "SLD_UP", -0.001125f},    // through 0
         {&sampler.pitch, "SLD_FREQUENCE", -2.0f, "SLD_DOWN", -1.984375f},   // bands on the magnitude

@@ -109,7 +109,7 @@ TEST_F(SoundPanels, CutoffBands) {
 }
 
 TEST_F(SoundPanels, GainQAndLevelSteps) {
-    struct { const char* knob; float PCF::*field; STEP step; } rows[] = {
+    struct { const char* knob; SHARED<float> PCF::*field; STEP step; } rows[] = {
         {"GAIN", &PCF::GAIN, {1, DOWN, 1.1f}}, {"GAIN", &PCF::GAIN, {-3, UP, -3.1f}},
         {"QRATIO", &PCF::Q, {1, DOWN, 1.1f}}, {"QRATIO", &PCF::Q, {0.05f, UP, 0.001f}},
         {"LEVEL", &PCF::LEVEL, {0.98f, DOWN, 1}}, {"LEVEL", &PCF::LEVEL, {0.02f, UP, 0}},

@@ -86,7 +86,7 @@ TEST_F(KsyTest, NumbersAreReadAsTheFormatReadsThem) {
     EXPECT_EQ(g.get_PCF_by_name("PCF_3")->LEVEL, 0.0f);
     EXPECT_NEAR(g.vcos[0]->FREQ, 8.1757989 * std::pow(2.0, (58 + 11) / 12.0), 1e-3);
     EXPECT_EQ(g.vcos[0]->PHASE, 1.5f);
-    const float* level = g.mixers[0]->level;
+    const SHARED<float>* level = g.mixers[0]->level;
     EXPECT_EQ(level[0] + level[1] + level[3], 0.5f + 1.0f + 0.25f);
 }
 

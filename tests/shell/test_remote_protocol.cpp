@@ -281,7 +281,7 @@ TEST_P(RemoteCoarse, EnvelopeTime) {
     nr_type_instru = T_VCA;
     num_fct_vca = c.fct;
     VCA* a = patch.vcas[0];
-    float* p = c.fct == 0 ? &a->ATTACK : c.fct == 1 ? &a->DECAY : &a->RELEASE;
+    SHARED<float>* p = c.fct == 0 ? &a->ATTACK : c.fct == 1 ? &a->DECAY : &a->RELEASE;
     *p = c.from;
     EXPECT_EQ(run(c.button), 1);
     EXPECT_FLOAT_EQ(*p, c.to);
