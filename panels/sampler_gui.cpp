@@ -12,6 +12,7 @@
 
 #include "engine/globals.h"
 #include "panels/file_browse.h"
+#include "panels/generator_gui.h"
 #include "panels/panel_common.h"
 
 namespace {
@@ -155,7 +156,7 @@ void SAMPLER_GUI::browse(int direction) {
         from = name;
         const std::string path = std::string(SOUNDS_DIR) + "/" + name;
         if (!fits_patch_file(path, sizeof module->file_name) || !loads_as_sample(path)) continue;
-        module->load_SAMPLE(path.c_str());
+        module->load_SAMPLE(path.c_str(), current_patch());
         on_faces([&] { set_label(this, "LABEL_FILENAME", "%s", module->file_name); });
         module->mode = SMP_FORWARD;
         show_mode();

@@ -39,6 +39,8 @@ public:
     bool waiting() const {
         return tail_.load(std::memory_order_acquire) != head_.load(std::memory_order_relaxed);
     }
+    /// How many edits were applied since the queue was made (by the applying thread, or after it).
+    unsigned applied() const { return head_.load(std::memory_order_acquire); }
 
 private:
     EDIT* slots_[CAPACITY] = {};

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "synth/exit.h"
+#include "synth/generator.h"
 #include "synth/names.h"
 
 SAMPLER::SAMPLER() : VCO(1.0f, 1.0f, 1) {
@@ -17,8 +18,7 @@ SAMPLER::SAMPLER() : VCO(1.0f, 1.0f, 1) {
 
 SAMPLER::~SAMPLER() = default;
 
-void SAMPLER::load_SAMPLE(const char* path) {
-    mode = SMP_FORWARD;
+void SAMPLER::load_SAMPLE(const char* path, GENERATOR* playing) {
     std::unique_ptr<FSOUND_SAMPLE> loaded = wav_load_sample(path, SAMPLER_CAPACITY_BYTES);
     copy_name(file_name, path);
     if (!loaded) {
@@ -26,9 +26,18 @@ void SAMPLER::load_SAMPLE(const char* path) {
         kel_exit(-1);
     }
     const int bytes = static_cast<int>(loaded->data_bytes());
-    previous = std::move(handle);
-    handle = std::move(loaded);
-    length = bytes / 4;
+    // The sound freed here was out of play since the load before.
+    previous.reset();
+    auto take = [&] {
+        mode = SMP_FORWARD;
+        previous = std::move(handle);
+        handle = std::move(loaded);
+        length = bytes / 4;
+    };
+    if (playing != nullptr)
+        playing->edit([&](GENERATOR&) { take(); });
+    else
+        take();
     std::printf("Loaded WAVE file [%-32s][%d ]\n", path, length);
 }
 

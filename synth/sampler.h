@@ -6,6 +6,8 @@
 #include "synth/vco.h"
 #include "synth/wav.h"
 
+class GENERATOR;
+
 /// The largest sample data a sampler accepts, in bytes.
 constexpr int SAMPLER_CAPACITY_BYTES = 16000000;
 
@@ -33,7 +35,10 @@ public:
     ~SAMPLER();
     /// Loads a WAV file (at most SAMPLER_CAPACITY_BYTES of sound) and resets the
     /// mode to forward. A file that cannot be read ends the program (status -1).
-    void load_SAMPLE(const char* path);
+    /// Loads a sound file; with `playing`, the patch this sampler plays in, the
+    /// new sound replaces the old one through an edit of it (the old one is
+    /// kept in `previous` and freed by the next load, on the loading thread).
+    void load_SAMPLE(const char* path, GENERATOR* playing = nullptr);
     int evolue() override;
     /// The i-th 16-bit value of the data; 0 (silence) outside it.
     short sample_at(long long i) const;

@@ -249,20 +249,27 @@ namespace {
 // FNV-1a over the bytes of each array, in the order of the pattern file.
 constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ull, FNV_PRIME = 1099511628211ull;
 
-void digest(std::uint64_t& h, const void* data, std::size_t bytes) {
-    const unsigned char* p = static_cast<const unsigned char*>(data);
-    for (std::size_t i = 0; i < bytes; i++) h = (h ^ p[i]) * FNV_PRIME;
+// Each word is read whole (the audio thread may write it meanwhile), then
+// digested byte by byte as it lies in memory.
+template <class T, std::size_t N>
+void digest(std::uint64_t& h, const SHARED<T> (&words)[N]) {
+    for (const SHARED<T>& w : words) {
+        const T v = w;
+        unsigned char bytes[sizeof v];
+        std::memcpy(bytes, &v, sizeof v);
+        for (unsigned char b : bytes) h = (h ^ b) * FNV_PRIME;
+    }
 }
 }  // namespace
 
 std::uint64_t SEQUENCER::grid_signature() const {
     std::uint64_t h = FNV_OFFSET;
-    digest(h, divider, sizeof divider);
-    digest(h, NBR_STEP, sizeof NBR_STEP);
-    digest(h, LENGHT, sizeof LENGHT);
-    digest(h, bypass, sizeof bypass);
-    digest(h, note, sizeof note);
-    digest(h, octave, sizeof octave);
-    digest(h, volume, sizeof volume);
+    digest(h, divider);
+    digest(h, NBR_STEP);
+    digest(h, LENGHT);
+    digest(h, bypass);
+    digest(h, note);
+    digest(h, octave);
+    digest(h, volume);
     return h;
 }

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the programs that run threads under ThreadSanitizer in build-tsan/ and
+# runs the tests that use threads (the edit queue, the audio stream, MIDI,
+# JACK, the remote control, the window). Any report in any process is a
+# failure: reports are written to files, and the run fails when one exists.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEL_TSAN=ON -DKEL_BENCH=OFF >/dev/null
+cmake --build build-tsan -j"$(nproc)" --target z_ozodive test_patch test_shell test_e2e
+reports="$(pwd)/build-tsan/reports"
+rm -rf "$reports"
+mkdir -p "$reports"
+export TSAN_OPTIONS="log_path=$reports/tsan history_size=4 suppressions=$(pwd)/tests/tsan.supp"
+THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPlay|WindowPanels|COMPUTER_KEYS|Patching|SaveFromWindow|LiveRemote|Routes/LiveSound)[./]'
+ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$THREADED"
+if compgen -G "$reports/tsan*" >/dev/null; then
+  echo "ThreadSanitizer reports:"
+  cat "$reports"/tsan*
+  exit 1
+fi
+echo "ThreadSanitizer: no report"
