@@ -11,7 +11,9 @@ reports="$(pwd)/build-tsan/reports"
 rm -rf "$reports"
 mkdir -p "$reports"
 export TSAN_OPTIONS="log_path=$reports/tsan history_size=4 suppressions=$(pwd)/tests/tsan.supp"
-THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPlay|WindowPanels|COMPUTER_KEYS|Patching|SaveFromWindow|LiveRemote|Routes/LiveSound)[./]'
+# WindowPlay is left to the main run: it times a held key against the sound to
+# within 0.2 s, which the instrumented program is too slow to keep.
+THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPanels|COMPUTER_KEYS|Patching|SaveFromWindow|LiveRemote|Routes/LiveSound)[./]'
 ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$THREADED"
 if compgen -G "$reports/tsan*" >/dev/null; then
   echo "ThreadSanitizer reports:"

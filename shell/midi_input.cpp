@@ -78,6 +78,7 @@ void NOTE_PLAYER::on(KEYBOARD* k, int key, int octave, int note) {
     k->octave = octave;
     k->note = note;
     if (k->gate == 0) k->TRIG();
+    k->shown_gate = 1;  // the panel's lamp at once, not at the next step
     k->request = 1;
 }
 
@@ -94,6 +95,7 @@ void NOTE_PLAYER::off(KEYBOARD* k, int key) {
     h->remove(i);
     if (h->count == 0) {
         k->UNTRIG();
+        k->shown_gate = 0;
     } else if (sounding) {
         k->octave = h->keys[h->count - 1].octave;
         k->note = h->keys[h->count - 1].note;
