@@ -15,8 +15,12 @@
 //   z_ozodive --help | -h | --version
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "shell/app.h"
+#include "shell/data_folder.h"
 #include "shell/render.h"
 #include "shell/scope.h"
 
@@ -45,6 +49,8 @@ const char* const OPTIONS =
     "  --render OUT.wav    play PATCH into a WAV file, faster than real time, no sound device\n"
     "  --seconds S         length of the --render output, in seconds\n"
     "  --scope             the oscillator test scope: three sines and their sum as traces\n"
+    "  --data DIR          work in the data folder DIR (else the current folder when it is\n"
+    "                      one, else ~/.local/share/z_ozodive, made from the installed data)\n"
     "  --help, -h          this text\n"
     "  --version           the program's version\n"
     "The remote control listens on TCP port 9999 while a patch plays.\n"
@@ -52,6 +58,47 @@ const char* const OPTIONS =
     "stream that will not start; 2 on a bad option value, a missing driver or port\n"
     "9999 taken; 255 on a patch or sample that cannot be loaded.\n"
     "See man z_ozodive.\n";
+bool takes_value(const char* option) {
+    for (const char* o : {"--size", "--output", "--driver", "--midi", "--render", "--seconds", "--data"})
+        if (std::strcmp(option, o) == 0) return true;
+    return false;
+}
+
+// Takes --data DIR out of the arguments. When the program is about to leave
+// the folder it was started in for its data folder, files named on the
+// command line that exist from there (and --render's output) are made
+// absolute; the others are read from the data folder, as the manual says.
+bool take_data_option(int argc, char** argv, std::vector<std::string>* kept, const char** named) {
+    namespace fs = std::filesystem;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--data") != 0) continue;
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "--data needs a folder\n");
+            return false;
+        }
+        *named = argv[i + 1];
+    }
+    const bool moving = *named != nullptr || !is_data_folder(".");
+    auto from_here = [&](const char* a, bool always) {
+        std::error_code ec;
+        const bool absolute = moving && (always || fs::is_regular_file(a, ec));
+        return absolute ? fs::absolute(a, ec).string() : std::string(a);
+    };
+    kept->push_back(argv[0]);
+    for (int i = 1; i < argc; i++) {
+        const char* a = argv[i];
+        if (std::strcmp(a, "--data") == 0) {
+            i++;
+            continue;
+        }
+        const bool value_follows = takes_value(a) && i + 1 < argc;
+        kept->push_back(value_follows || a[0] == '-' ? std::string(a) : from_here(a, false));
+        if (!value_follows) continue;
+        const char* value = argv[++i];
+        kept->push_back(std::strcmp(a, "--render") == 0 ? from_here(value, true) : std::string(value));
+    }
+    return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -68,6 +115,19 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
+    std::vector<std::string> kept;
+    const char* named = nullptr;
+    if (!take_data_option(argc, argv, &kept, &named)) {
+        std::fputs(USAGE, stderr);
+        return 2;
+    }
+    DATA_FOLDER folder;
+    if (!enter_data_folder(named, &folder)) return 1;
+    std::vector<char*> args;
+    for (std::string& a : kept) args.push_back(&a[0]);
+    args.push_back(nullptr);
+    argc = static_cast<int>(kept.size());
+    argv = args.data();
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--render") == 0) return render_command(argc, argv);
         if (std::strcmp(argv[i], "--scope") == 0) return run_scope();
