@@ -206,7 +206,7 @@ TEST_P(SamplerExit, UnreadableFileEndsWithStatusMinusOne) {
     const std::string text = ::testing::internal::GetCapturedStdout();
     set_exit_handler(previous);
     EXPECT_EQ(status, -1);
-    EXPECT_NE(text.find("Error load the file\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Error load the file [" + path + "]\n"), std::string::npos) << text;
     EXPECT_EQ(sampler->length, 10);
     EXPECT_EQ(play(1)[0], out(0));
 }
