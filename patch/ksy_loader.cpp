@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "patch/kstr_parser.h"
+#include "patch/ksy_check.h"
 #include "patch/ksy_reader.h"
 #include "patch/type_words.h"
 #include "synth/generator.h"
@@ -489,6 +490,9 @@ GENERATOR::GENERATOR(char* path) : GENERATOR() {
 int GENERATOR::load_KSY(char* path_arg) {
     // The path may live in a module that clear_KSY is about to destroy.
     const std::string path = path_arg != nullptr ? path_arg : "";
+    // What the checker finds is said once per patch loaded, before loading (a
+    // fault may end the program on the way); sub-patches are part of it.
+    if (path_arg != nullptr && files_being_loaded.empty()) print_ksy_warnings(check_ksy(path.c_str()), stdout);
     // The audio callback steps this patch under the same lock (try_lock): the
     // patch is never stepped half emptied or half loaded.
     std::lock_guard<std::mutex> hold(audio_lock);
