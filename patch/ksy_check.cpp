@@ -39,6 +39,13 @@ std::string upper(const char* s) {
     return u;
 }
 
+/// "a KEY", "a VCO and a VCA": the modules a line makes.
+std::string made_by(const TypeWord* words, int n) {
+    std::string text;
+    for (int i = 0; i < n; i++) text += std::string(i == 0 ? "a " : " and a ") + type_word_text(words[i]);
+    return text;
+}
+
 std::string quoted(const char* s) { return std::string("[") + (s != nullptr ? s : "") + "]"; }
 
 /// The words of a type, as messages name it.
@@ -179,8 +186,8 @@ private:
         }
         if (held_count > 1)
             warn(t.line, "the name " + quoted(name) + " holds " + held +
-                             ": keep one type word in a name (it makes " + std::to_string(n) +
-                             (n == 1 ? " module" : " modules") + ", and links may reach the wrong one)");
+                             ": keep one type word in a name (it makes " + made_by(words, n) +
+                             ", and a link may reach the wrong one)");
         for (int i = 0; i < n; i++) declared.push_back({name, words[i]});
 
         bool ends = false;

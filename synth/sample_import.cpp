@@ -3,7 +3,9 @@
 #include <samplerate.h>
 #include <sndfile.h>
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <vector>
 
@@ -28,7 +30,7 @@ long long played_frames(long long frames, int rate) {
 
 // Why an opened file cannot become a sample of at most capacity_bytes; "" when it can.
 std::string header_problem(const SndFile& f, int capacity_bytes) {
-    if (f.file == nullptr) return sf_strerror(nullptr);
+    if (f.file == nullptr) return std::string("no sound format recognised: ") + sf_strerror(nullptr);
     const SF_INFO& i = f.info;
     if (i.channels < 1 || i.samplerate < 1 || i.frames < 0) return "it holds no usable sound";
     // A rate outside what libsamplerate converts (ratios 1/256 to 256).
@@ -51,6 +53,11 @@ short to_16_bits(float x) {
 }  // namespace
 
 std::string sample_problem(const char* path, int capacity_bytes) {
+    if (std::FILE* probe = std::fopen(path, "rb")) {
+        std::fclose(probe);
+    } else {
+        return std::string("it cannot be opened: ") + std::strerror(errno);
+    }
     const SndFile f(path);
     return header_problem(f, capacity_bytes);
 }

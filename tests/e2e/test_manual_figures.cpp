@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "synth/notes.h"
+#include "synth/sequencer.h"
 #include "synth/wav.h"
 
 namespace {
@@ -211,6 +213,31 @@ TEST(ManualFigures, Operations) {
             return at(x, 0.01) * 8;
         });
     }
+}
+
+// ------------------------------------------------------------ pattern files
+
+TEST(ManualFigures, PatternFileExampleWritesTheRisingScale) {
+    std::ifstream in(DATA + "/../docs/pattern-files.md");
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const size_t open = text.find("```python\n");
+    ASSERT_NE(open, std::string::npos);
+    const std::string script = text.substr(open + 10, text.find("```", open + 10) - open - 10);
+    if (std::system("command -v python3 >/dev/null") != 0) GTEST_SKIP() << "no python3";
+    const std::string dir = temp_path("pattern");
+    const std::string py = dir + "/make.py";
+    std::system(("mkdir -p '" + dir + "/PARTITIONS'").c_str());
+    std::ofstream(py) << script;
+    ASSERT_EQ(std::system(("cd '" + dir + "' && python3 make.py").c_str()), 0);
+    SEQUENCER q;
+    ASSERT_EQ(q.load_partition((dir + "/PARTITIONS/RISE.PAR").c_str()), 1);
+    std::system(("rm -rf '" + dir + "'").c_str());
+    // "Eight rising notes, the C major scale from middle C".
+    const int scale[8] = {49, 51, 53, 54, 56, 58, 60, 61};
+    EXPECT_EQ(q.NBR_STEP[0], 8);
+    for (int s = 0; s < 8; s++) EXPECT_EQ(q.octave[s] * 12 + q.note[s], scale[s]) << "step " << s;
+    fill_NOTE2FREQ();
+    EXPECT_NEAR(NOTE2FREQ[scale[0]], 261.63, 0.01);  // middle C, as the note table says
 }
 
 }  // namespace
