@@ -1,5 +1,7 @@
 #include "patch/ksy_check.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <climits>
 #include <cmath>
@@ -46,6 +48,12 @@ std::string made_by(const TypeWord* words, int n) {
     return text;
 }
 
+/// Only regular files are opened: a pipe or a device named in a patch must not block the checker.
+bool regular_file(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
 std::string quoted(const char* s) { return std::string("[") + (s != nullptr ? s : "") + "]"; }
 
 /// The words of a type, as messages name it.
@@ -85,11 +93,12 @@ const KnobRange RANGES[] = {
 
 class Checker {
 public:
-    explicit Checker(KsyCheck& out) : result(out) {}
+    /// checked: the files already checked (real paths), shared by the sub-patch checkers.
+    Checker(KsyCheck& out, std::set<std::string>& checked_files) : result(out), checked(checked_files) {}
 
     void check_file(const std::string& path, int depth) {
         file = path;
-        KsyFile f = open_ksy(path.c_str());
+        KsyFile f = regular_file(path) ? open_ksy(path.c_str()) : nullptr;
         if (!f) {
             fatal(0, "cannot open the patch file");
             return;
@@ -103,6 +112,7 @@ public:
 
 private:
     KsyCheck& result;
+    std::set<std::string>& checked;
     std::string file;
     std::vector<Token> tokens;
     std::vector<Declared> declared;
@@ -262,13 +272,12 @@ private:
 
     void check_pattern(const Token& t, const char* path) {
         std::string p = path;
-        std::ifstream in(p, std::ios::binary);
-        if (!in && p.find('\\') != std::string::npos) {
+        if (!regular_file(p) && p.find('\\') != std::string::npos)
             for (char& c : p)
                 if (c == '\\') c = '/';
-            in.open(p, std::ios::binary);
-        }
-        if (!in) {
+        std::ifstream in;
+        if (regular_file(p)) in.open(p, std::ios::binary);
+        if (!in.is_open()) {
             warn(t.line, "the pattern file " + quoted(path) + " cannot be opened: the sequencer keeps the steps of the patch");
             return;
         }
@@ -292,13 +301,14 @@ private:
     }
 
     void check_sub_patch(const Token& t, const char* path) {
-        if (!open_ksy(path)) {
+        if (!regular_file(path) || !open_ksy(path)) {
             warn(t.line, "the sub-patch " + quoted(path) + " cannot be opened: the module stays silent");
             return;
         }
         if (depth_ >= CHECK_MAX_DEPTH) return;  // the loader says so itself
         char* real = realpath(path, nullptr);
         char* mine = realpath(file.c_str(), nullptr);
+        const std::string id = real != nullptr ? real : path;
         const bool self = real != nullptr && mine != nullptr && std::strcmp(real, mine) == 0;
         std::free(real);
         std::free(mine);
@@ -306,7 +316,9 @@ private:
             warn(t.line, "the sub-patch " + quoted(path) + " is this patch itself: not loaded");
             return;
         }
-        Checker sub(result);
+        // Each file is checked once, however many modules name it.
+        if (!checked.insert(id).second) return;
+        Checker sub(result, checked);
         sub.check_file(path, depth_ + 1);
     }
 
@@ -469,7 +481,13 @@ void drop_repeats(std::vector<KsyWarning>& warnings) {
 
 KsyCheck check_ksy(const char* path) {
     KsyCheck result;
-    Checker(result).check_file(path != nullptr ? path : "", 0);
+    std::set<std::string> checked;
+    if (path != nullptr)
+        if (char* real = realpath(path, nullptr)) {
+            checked.insert(real);
+            std::free(real);
+        }
+    Checker(result, checked).check_file(path != nullptr ? path : "", 0);
     drop_repeats(result.warnings);
     return result;
 }
