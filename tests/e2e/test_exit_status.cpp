@@ -107,6 +107,7 @@ TEST_P(ExitWith, TheStatusTheTableSays) {
     const Case& c = GetParam();
     const std::string patch = test_temp_path("p.ksy"), out = test_temp_path("out.wav");
     std::ofstream(patch) << c.patch;
+    fs::remove(out);  // a render of an earlier case
     std::string args = c.args;
     args = std::regex_replace(args, std::regex(R"(\$P)"), patch);
     args = std::regex_replace(args, std::regex(R"(\$O)"), out);
@@ -160,8 +161,8 @@ TEST(CheckCommand, TheManualsExampleSaysWhatTheProgramSays) {
     std::ofstream(dir + "/typos.ksy") << block_after(manual, "<!-- check-example: patch -->");
     const std::string shown = block_after(manual, "<!-- check-example: output -->");
     std::string said;
-    const int status = run("--check '" + dir + "/typos.ksy'; echo \"status $?\"", &said);
-    EXPECT_EQ(status, 0);
+    const int status = run("--check '" + dir + "/typos.ksy'", &said);
+    said += "status " + std::to_string(status) + "\n";
     for (size_t at = said.find(dir + "/"); at != std::string::npos; at = said.find(dir + "/"))
         said.erase(at, dir.size() + 1);
     EXPECT_EQ("$ z_ozodive --check typos.ksy\n" + said, shown);

@@ -178,6 +178,23 @@ TEST(ManualFigures, SequencerGates) {
     });
 }
 
+// ------------------------------------------------------------ envelope
+
+TEST(ManualFigures, EnvelopeCorners) {
+    // | ATTACK | DECAY | SUSTAIN | sounds for, ms |: a full-scale 440 Hz sine
+    // through the amplifier, its gate open 0.5 s (from 1 s: one step late).
+    compare("envelope-corners", 3, 1.0, 0, [](const Row& r) {
+        const std::string objects = "SEQUENCER_G;DIVIDER=1;NBR_STEP_000=1;NOTE_000_00=58;LENGHT_000_00=0.5;\n"
+                                    "VCO_S;TYPE=1;FREQ=440;AMOUNT=1;\nVCA_E;ATTACK=" + r[0] + ";DECAY=" + r[1] +
+                                    ";SUSTAIN=" + r[2] + ";RELEASE=1;\n";
+        const auto x = render(patch(objects, "VCA_E;IN=VCO_S;GATE=SEQUENCER_G;\nSOUND_OUT;IN=VCA_E;\n"), 1.7);
+        double last = 1.0;
+        for (size_t i = static_cast<size_t>(RATE); i < x.size(); i++)
+            if (std::fabs(x[i]) > 0.01) last = i / RATE;
+        return (last - 1.0) * 1000;
+    });
+}
+
 // ------------------------------------------------------------ mixer
 
 TEST(ManualFigures, MixerLaw) {
