@@ -1,9 +1,9 @@
 // Reading RIFF WAVE files: the sample handle and the reader the sampler and the
 // sound-library layer share.
 //
-// Only 16-bit PCM is read here (other sounds go through synth/sample_import.h). The chunks are walked, so besides the canonical
-// 44-byte header a file may carry "LIST" or other chunks before "data", or a
-// longer "fmt " chunk. The bytes of the data chunk are copied as they are: the
+// Only 16-bit PCM is read here (other sounds go through synth/sample_import.h).
+// The chunks are walked, so besides the canonical 44-byte header a file may
+// carry "LIST" or other chunks before "data", or a longer "fmt " chunk. The bytes of the data chunk are copied as they are: the
 // file is little-endian, and so is every host we build for.
 #pragma once
 
