@@ -345,7 +345,66 @@ void link_line(const LinkLine& l) {
     }
 }
 
+// ------------------------------------------------------------ what a line does, for the checker
+
+#define KEYED(k, kind, read) {k, false, kind, read}
+#define EXACT(k, kind, read) {k, true, kind, read}
+const LinkInput SEQUENCER_INPUTS[] = {KEYED("SYNC", LINK_SYNC, true)};
+const LinkInput OPERATION_INPUTS[] = {KEYED("IN1", LINK_VALUE, true), KEYED("IN2", LINK_VALUE, true),
+                                      KEYED("IN_IF", LINK_VALUE, true)};
+const LinkInput IN_ONLY[] = {KEYED("IN", LINK_VALUE, true)};
+const LinkInput VARIABLE_INPUTS[] = {KEYED("IN_ASSIGN", LINK_VALUE, true), KEYED("IN", LINK_VALUE, true)};
+const LinkInput VCO_INPUTS[] = {
+    KEYED("MOD_FREQ", LINK_VALUE, true), KEYED("MOD_PHASE", LINK_VALUE, true), KEYED("MOD_AMP", LINK_VALUE, true),
+    KEYED("MOD_PWM", LINK_VALUE, true),  KEYED("ALT_FREQ", LINK_VALUE, true),  KEYED("ALT_PHASE", LINK_VALUE, true),
+    KEYED("ALT_AMP", LINK_VALUE, true),  KEYED("ALT_PWM", LINK_VALUE, true),   KEYED("IN", LINK_VALUE, true),
+    EXACT("GATE", LINK_GATE, false),     EXACT("SYNC", LINK_SYNC, true)};
+const LinkInput MIXER_INPUTS[] = {KEYED("ADD_CHANELL", LINK_CHANNEL, true),
+                                  EXACT("EMPTY_CHANELL", LINK_CHANNEL, true)};
+const LinkInput VCA_INPUTS[] = {KEYED("IN", LINK_VALUE, true), KEYED("GATE", LINK_GATE, true)};
+const LinkInput PCF_INPUTS[] = {KEYED("MOD_FREQ", LINK_VALUE, true), KEYED("MOD_PHASE", LINK_VALUE, false),
+                                KEYED("MOD_AMP", LINK_VALUE, true),  KEYED("IN", LINK_VALUE, true),
+                                KEYED("GATE", LINK_GATE, false),     KEYED("SYNC", LINK_SYNC, false)};
+const LinkInput SAMPLER_INPUTS[] = {KEYED("MOD_FREQ", LINK_VALUE, true), KEYED("MOD_PHASE", LINK_VALUE, false),
+                                    KEYED("MOD_AMP", LINK_VALUE, true),  KEYED("IN", LINK_VALUE, true),
+                                    KEYED("GATE", LINK_GATE, true),      KEYED("SYNC", LINK_SYNC, true)};
+#undef KEYED
+#undef EXACT
+
 }  // namespace
+
+int link_targets(const char* name, LinkTarget (&targets)[TW_COUNT]) {
+    int n = 0;
+    bool chain_done = false;
+    for (const TargetRow& row : TARGET_ROWS) {
+        if (row.chained && chain_done) continue;
+        if (!has_word(name, row.word)) continue;
+        if (row.chained) chain_done = true;
+        targets[n++] = LinkTarget{row.word, row.fatal};
+    }
+    return n;
+}
+
+int link_inputs(TypeWord target, const LinkInput** inputs) {
+    switch (target) {
+    case TW_SEQUENCER: *inputs = SEQUENCER_INPUTS; return static_cast<int>(std::size(SEQUENCER_INPUTS));
+    case TW_BASIC_OPERATION: *inputs = OPERATION_INPUTS; return static_cast<int>(std::size(OPERATION_INPUTS));
+    case TW_AFFICHAGE:
+    case TW_SOUND_OUT: *inputs = IN_ONLY; return static_cast<int>(std::size(IN_ONLY));
+    case TW_VARIABLE: *inputs = VARIABLE_INPUTS; return static_cast<int>(std::size(VARIABLE_INPUTS));
+    case TW_VCO: *inputs = VCO_INPUTS; return static_cast<int>(std::size(VCO_INPUTS));
+    case TW_MIXER: *inputs = MIXER_INPUTS; return static_cast<int>(std::size(MIXER_INPUTS));
+    case TW_VCA: *inputs = VCA_INPUTS; return static_cast<int>(std::size(VCA_INPUTS));
+    case TW_PCF: *inputs = PCF_INPUTS; return static_cast<int>(std::size(PCF_INPUTS));
+    case TW_SAMPLER: *inputs = SAMPLER_INPUTS; return static_cast<int>(std::size(SAMPLER_INPUTS));
+    default: *inputs = nullptr; return 0;
+    }
+}
+
+bool link_input_matches(const LinkInput& input, const char* key, const char* field, bool keyed) {
+    if (input.exact) return std::strcmp(key, input.key) == 0;
+    return std::strstr(keyed ? key : field, input.key) != nullptr;
+}
 
 void read_links(GENERATOR& g, std::FILE* f) {
     const bool keyed = ksy_keyed_format(f);

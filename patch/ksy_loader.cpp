@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "patch/kstr_parser.h"
+#include "patch/ksy_check.h"
 #include "patch/ksy_reader.h"
 #include "patch/type_words.h"
 #include "synth/generator.h"
@@ -409,7 +410,52 @@ private:
     bool entered = false;
 };
 
+// ------------------------------------------------------------ what a field does
+
+template <class M, std::size_t K>
+bool any_row_matches(const KeyRow<M> (&rows)[K], const Field& f, bool keyed) {
+    for (const KeyRow<M>& row : rows)
+        if (row_matches(row, f, keyed)) return true;
+    return false;
+}
+
 }  // namespace
+
+bool object_field_applies(TypeWord w, const char* text, bool keyed) {
+    if (text == nullptr) return false;
+    const KeyValue kv(text);
+    const Field f{text, kv.key_text(), kv.value.get(), 0};
+    switch (w) {
+    case TW_SEQUENCER: return any_row_matches(SEQUENCER_KEYS, f, keyed);
+    case TW_PCF: return any_row_matches(PCF_KEYS, f, keyed);
+    case TW_KEY: return any_row_matches(KEYBOARD_KEYS, f, keyed);
+    case TW_SAMPLER: return any_row_matches(SAMPLER_KEYS, f, keyed);
+    case TW_GENERATOR: return any_row_matches(GENERATOR_KEYS, f, keyed);
+    case TW_VCO: return any_row_matches(VCO_KEYS, f, keyed);
+    case TW_VCA: return any_row_matches(VCA_KEYS, f, keyed);
+    case TW_BASIC_OPERATION: return any_row_matches(OPERATION_KEYS, f, keyed);
+    case TW_CONSTANTE: return any_row_matches(CONSTANTE_KEYS, f, keyed);
+    case TW_MIXER:
+        return std::strncmp(f.key, "MUTE_", 5) == 0 || std::strcmp(f.key, "POWER") == 0 ||
+               std::strchr(keyed ? f.key : text, 'V') != nullptr;
+    default: return false;  // variables, displays and sound outputs take no keys
+    }
+}
+
+bool empty_field_ends_program(TypeWord w) {
+    switch (w) {
+    case TW_SEQUENCER: case TW_PCF: case TW_SAMPLER: case TW_GENERATOR: case TW_VCO: case TW_VCA:
+    case TW_BASIC_OPERATION: case TW_CONSTANTE:
+        return true;
+    default: return false;
+    }
+}
+
+int module_words(const char* name, TypeWord (&words)[TW_COUNT]) {
+    int n = 0;
+    rows_for(name, [&](const ObjectRow& row) { words[n++] = row.word; });
+    return n;
+}
 
 // ------------------------------------------------------------ entry points
 
@@ -444,6 +490,9 @@ GENERATOR::GENERATOR(char* path) : GENERATOR() {
 int GENERATOR::load_KSY(char* path_arg) {
     // The path may live in a module that clear_KSY is about to destroy.
     const std::string path = path_arg != nullptr ? path_arg : "";
+    // What the checker finds is said once per patch loaded, before loading (a
+    // fault may end the program on the way); sub-patches are part of it.
+    if (path_arg != nullptr && files_being_loaded.empty()) print_ksy_warnings(check_ksy(path.c_str()), stdout);
     // The audio callback steps this patch under the same lock (try_lock): the
     // patch is never stepped half emptied or half loaded.
     std::lock_guard<std::mutex> hold(audio_lock);

@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "patch/type_words.h"
+
 /// Longest token a patch file may hold, in characters.
 constexpr int KSY_TOKEN_MAX = 380000;
 
@@ -75,7 +77,41 @@ class GENERATOR;
 /// the name that the objects section acts on (0 for none).
 int modules_made_by(const char* name);
 
+/// The types of the modules a module line of this name makes, in the loader's
+/// order; returns how many (modules_made_by).
+int module_words(const char* name, TypeWord (&words)[TW_COUNT]);
+/// True when the loader applies the field (KEY=value) of a module line to a
+/// module of type w: one of its keys is recognised in it.
+bool object_field_applies(TypeWord w, const char* field, bool keyed);
+/// True when an empty field (";;") on a line of a module of type w ends the program.
+bool empty_field_ends_program(TypeWord w);
+
 /// Reads the objects section of the open file f into g (which is empty).
 void read_objects(GENERATOR& g, std::FILE* f);
+/// What a link feeds: a value word, a gate word, a sync pulse or a mixer channel.
+enum LinkKind { LINK_VALUE, LINK_GATE, LINK_SYNC, LINK_CHANNEL };
+
+/// One input the links section knows for a type of module.
+struct LinkInput {
+    const char* key;  ///< the input's name
+    bool exact;       ///< matched on the key exactly; else found inside the key (or the field)
+    LinkKind kind;
+    bool read;        ///< false: linkable, but the module never reads it
+};
+
+/// A module a link line of some name is meant for.
+struct LinkTarget {
+    TypeWord word;
+    bool fatal;  ///< a line naming no such module ends the program
+};
+
+/// The targets a link line of this name acts on, in the loader's order.
+int link_targets(const char* name, LinkTarget (&targets)[TW_COUNT]);
+/// The inputs of a module of type target, into *inputs; returns their count
+/// (0 for a type that takes no links).
+int link_inputs(TypeWord target, const LinkInput** inputs);
+/// True when the loader links `input` from this field (its key before "=").
+bool link_input_matches(const LinkInput& input, const char* key, const char* field, bool keyed);
+
 /// Reads the links section of the open file f into g, from the file's start.
 void read_links(GENERATOR& g, std::FILE* f);

@@ -12,6 +12,7 @@ PACKAGES=(
   libsdl-image1.2-dev libsdl-gfx1.2-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libfreetype-dev
   fonts-dejavu-core fonts-dejavu-extra xvfb xauth xdotool imagemagick libx11-dev
   libpng-dev libjpeg-dev
+  libsndfile1-dev libsamplerate0-dev
   desktop-file-utils dpkg-dev file
 )
 

@@ -10,6 +10,8 @@
 //   z_ozodive --render OUT.wav --seconds S [PATCH]
 //       plays PATCH through the render callback into a WAV file, much faster
 //       than real time, without a sound device.
+//   z_ozodive --check PATCH...
+//       reads the patches without playing and prints what looks wrong in them.
 //   z_ozodive --scope
 //       the oscillator test scope: three sines drawn as traces in a window.
 //   z_ozodive --help | -h | --version
@@ -19,8 +21,11 @@
 #include <string>
 #include <vector>
 
+#include "patch/ksy_check.h"
+#include "patch/ksy_reader.h"
 #include "shell/app.h"
 #include "shell/data_folder.h"
+#include "shell/exit_status.h"
 #include "shell/render.h"
 #include "shell/scope.h"
 
@@ -33,6 +38,7 @@ const char* const USAGE =
     "usage: z_ozodive [--headless] [--record] [--size WxH] [--output oss|daemon|alsa|none|jack]\n"
     "                 [--driver N] [--midi auto|alsa|jack|none] [--sound-window] [PATCH]\n"
     "       z_ozodive --render OUT.wav --seconds S [PATCH]\n"
+    "       z_ozodive --check PATCH...\n"
     "       z_ozodive --scope\n"
     "       z_ozodive --help | -h | --version\n";
 
@@ -48,15 +54,17 @@ const char* const OPTIONS =
     "  --sound-window      after the console questions, the small sound set-up window (OSS)\n"
     "  --render OUT.wav    play PATCH into a WAV file, faster than real time, no sound device\n"
     "  --seconds S         length of the --render output, in seconds\n"
+    "  --check PATCH...    read the patches without playing; print each suspicious thing\n"
+    "                      with its file and line\n"
     "  --scope             the oscillator test scope: three sines and their sum as traces\n"
     "  --data DIR          work in the data folder DIR (else the current folder when it is\n"
     "                      one, else ~/.local/share/z_ozodive, made from the installed data)\n"
     "  --help, -h          this text\n"
     "  --version           the program's version\n"
     "The remote control listens on TCP port 9999 while a patch plays.\n"
-    "Exit status: 0 on a normal end; 1 on an unknown option, no display or a sound\n"
-    "stream that will not start; 2 on a bad option value, a missing driver or port\n"
-    "9999 taken; 255 on a patch or sample that cannot be loaded.\n"
+    "\n"
+    "Exit status:\n"
+    EXIT_STATUS_TABLE
     "See man z_ozodive.\n";
 bool takes_value(const char* option) {
     for (const char* o : {"--size", "--output", "--driver", "--midi", "--render", "--seconds", "--data"})
@@ -99,6 +107,25 @@ bool take_data_option(int argc, char** argv, std::vector<std::string>* kept, con
     }
     return true;
 }
+
+// "--check PATCH...": every other word is a patch to check.
+int check_patches(int argc, char** argv) {
+    std::vector<char*> patches;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--check") == 0) continue;
+        if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            std::fprintf(stderr, "Unknown option [%s]\n", argv[i]);
+            std::fputs(USAGE, stderr);
+            return 1;
+        }
+        patches.push_back(argv[i]);
+    }
+    if (patches.empty()) {
+        std::fputs(USAGE, stderr);
+        return 2;
+    }
+    return check_command(static_cast<int>(patches.size()), patches.data());
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,14 +148,18 @@ int main(int argc, char** argv) {
         std::fputs(USAGE, stderr);
         return 2;
     }
+    bool checking = false;
+    for (const std::string& a : kept) checking = checking || a == "--check";
     DATA_FOLDER folder;
-    if (!enter_data_folder(named, &folder)) return 1;
+    // Checking patches needs no data folder: without one, the patches are read from here.
+    if (!enter_data_folder(named, &folder) && !checking) return 1;
     std::vector<char*> args;
     for (std::string& a : kept) args.push_back(&a[0]);
     args.push_back(nullptr);
     argc = static_cast<int>(kept.size());
     argv = args.data();
     for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--check") == 0) return check_patches(argc, argv);
         if (std::strcmp(argv[i], "--render") == 0) return render_command(argc, argv);
         if (std::strcmp(argv[i], "--scope") == 0) return run_scope();
     }
@@ -136,6 +167,12 @@ int main(int argc, char** argv) {
     if (const int status = parse_app_options(argc, argv, &options)) {
         std::fputs(USAGE, stderr);
         return status;
+    }
+    // Without a window there is nothing to play a missing patch in. (The window
+    // starts with an empty patch instead.)
+    if (options.headless && options.patch != nullptr && !open_ksy(options.patch)) {
+        std::printf("Cannot open the patch [%s]\n", options.patch);
+        return 1;
     }
     return run_synthesizer(options);
 }

@@ -45,13 +45,18 @@ int render_patch_to_wav(const char* out_path, double seconds, const char* patch_
         std::fprintf(stderr, "Cannot hold %ld frames of sound\n", total);
         return 1;
     }
-    // Check the output can be written before spending the time to render.
-    std::FILE* probe = std::fopen(out_path, "wb");
+    // The sound is written under a temporary name beside the output and renamed
+    // once whole, so that a failed render leaves nothing. Whether it can be
+    // written is tried before spending the time to render (and the trial
+    // removed: a patch that ends the program as it loads leaves nothing either).
+    const std::string partial = std::string(out_path) + ".partial";
+    std::FILE* probe = std::fopen(partial.c_str(), "wb");
     if (probe == nullptr) {
         std::fprintf(stderr, "Cannot create [%s]: %s\n", out_path, std::strerror(errno));
         return 1;
     }
     std::fclose(probe);
+    std::remove(partial.c_str());
 
     const char* chosen = patch_path != nullptr ? patch_path : DEFAULT_PATCH;
     std::FILE* patch_file = std::fopen(chosen, "r");
@@ -83,7 +88,11 @@ int render_patch_to_wav(const char* out_path, double seconds, const char* patch_
     delete gen;
     gen = nullptr;
 
-    if (!save_wav_file(sound.get(), out_path)) return 1;
+    if (!save_wav_file(sound.get(), partial.c_str()) || std::rename(partial.c_str(), out_path) != 0) {
+        std::fprintf(stderr, "Cannot write [%s]: %s\n", out_path, std::strerror(errno));
+        std::remove(partial.c_str());
+        return 1;
+    }
     std::printf("Rendered %ld frames (%.3f s) into [%s]\n", total, total / 44100.0, out_path);
     return 0;
 }
@@ -103,10 +112,14 @@ int render_command(int argc, char** argv) {
                              MAX_SECONDS, argv[i]);
                 return 2;
             }
-        } else if (argv[i][0] == '-' && argv[i][1] == '-') {
-            std::fprintf(stderr, "Unknown or incomplete option [%s]\n", argv[i]);
+        } else if (std::strcmp(argv[i], "--render") == 0 || std::strcmp(argv[i], "--seconds") == 0) {
+            std::fprintf(stderr, "%s needs a value\n", argv[i]);
             usage();
             return 2;
+        } else if (argv[i][0] == '-' && argv[i][1] != '\0') {
+            std::fprintf(stderr, "Unknown option [%s]\n", argv[i]);
+            usage();
+            return 1;
         } else if (patch == nullptr) {
             patch = argv[i];
         } else {

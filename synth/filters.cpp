@@ -108,7 +108,8 @@ double PCF::FilterCell(unsigned long, double x, double f, double q, double g, un
 
 int PCF::evolue() {
     if (enabled == 0) {
-        // frozen: the output keeps its value
+        // Switched off: silence, while the history waits for it to come back on.
+        value = 0.0f;
     } else if (source == nullptr) {
         value = 0.0f;
     } else if (BYPASS != 0) {

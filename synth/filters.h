@@ -20,7 +20,7 @@ enum {
 /// post-filter level and a wet/dry mix. A new filter is bypassed.
 class PCF : public INPUT, public OUTPUT, public INPUT_GATE, public INPUT_SYNC {
 public:
-    SHARED<int> enabled = 1;      ///< 0 freezes the output
+    SHARED<int> enabled = 1;      ///< POWER: 0 outputs silence
     INPUT* MOD_PHASE = nullptr;   ///< linkable, not read
     INPUT* MOD_FREQ = nullptr;    ///< scales the cut-off (0 leaves it, -1 zeroes it)
     INPUT* MOD_AMP = nullptr;     ///< scales the mix

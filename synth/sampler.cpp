@@ -22,7 +22,7 @@ void SAMPLER::load_SAMPLE(const char* path, GENERATOR* playing) {
     std::unique_ptr<FSOUND_SAMPLE> loaded = wav_load_sample(path, SAMPLER_CAPACITY_BYTES);
     copy_name(file_name, path);
     if (!loaded) {
-        std::printf("Error load the file\n");
+        std::printf("Error load the file [%s]\n", path);
         kel_exit(-1);
     }
     const int bytes = static_cast<int>(loaded->data_bytes());
@@ -59,7 +59,8 @@ int SAMPLER::evolue() {
     const float d = std::fabs(r);
 
     const int values = 2 * length;  // 16-bit values a play reads (one frame = two values)
-    if (2 * position * d > values) {
+    // The play ends when the read position passes the end of the data, at any rate.
+    if (position >= static_cast<float>(values)) {
         position = 0.0f;
         // The one-shot modes close their source's gate: silence until it opens again.
         if (mode == SMP_FORWARD || mode == SMP_BACKWARD) *gate_source = 0;

@@ -75,8 +75,7 @@ float BASIC_OPERATION::apply(int operation, float a, float b, float c, float hel
     case OP_OR: return static_cast<float>(ia | ib);
     case OP_NOR: return b == 0.0f ? static_cast<float>(ia | 1) : static_cast<float>(ia);
     case OP_NOT: return logic(a == 0.0f);
-    // Patches rely on this row as it always was: true when either operand is non-zero.
-    case OP_XOR: return logic(ia != 0 || ib != 0);
+    case OP_XOR: return logic((ia != 0) != (ib != 0));  // exactly one operand non-zero
     case OP_EQ: return logic(a == b);
     case OP_NE: return logic(a != b);
     case OP_GT: return logic(a > b);

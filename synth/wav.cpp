@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "synth/sample_import.h"
+
 // The data chunk is copied byte for byte into 16-bit values.
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "WAV data is read on little-endian hosts only");
 
@@ -121,15 +123,26 @@ std::unique_ptr<FSOUND_SAMPLE> wav_read_sample(std::FILE* f, const char* name, i
     return sample;
 }
 
+bool wav_plays_as_read(std::FILE* f) {
+    WAV_FORMAT format;
+    const bool as_read = wav_read_header(f, &format) == nullptr && format.channels == 2 &&
+                         format.sample_rate == SAMPLE_PLAY_RATE;
+    std::rewind(f);
+    return as_read;
+}
+
 std::unique_ptr<FSOUND_SAMPLE> wav_load_sample(const char* path, int capacity_bytes) {
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         std::printf("Error load [%s]\n", path);
         return nullptr;
     }
-    std::unique_ptr<FSOUND_SAMPLE> sample = wav_read_sample(f, path, capacity_bytes);
+    // 16-bit stereo 44100 Hz WAV files are read here, byte for byte; every other
+    // sound is converted to that.
+    const bool as_read = wav_plays_as_read(f);
+    std::unique_ptr<FSOUND_SAMPLE> sample = as_read ? wav_read_sample(f, path, capacity_bytes) : nullptr;
     std::fclose(f);
-    return sample;
+    return as_read ? std::move(sample) : sample_import(path, capacity_bytes);
 }
 
 int wav_read_into(std::FILE* f, const char* name, short* buffer, int capacity_bytes) {

@@ -1,9 +1,9 @@
 // Reading RIFF WAVE files: the sample handle and the reader the sampler and the
 // sound-library layer share.
 //
-// Only 16-bit PCM is read. The chunks are walked, so besides the canonical
-// 44-byte header a file may carry "LIST" or other chunks before "data", or a
-// longer "fmt " chunk. The bytes of the data chunk are copied as they are: the
+// Only 16-bit PCM is read here (other sounds go through synth/sample_import.h).
+// The chunks are walked, so besides the canonical 44-byte header a file may
+// carry "LIST" or other chunks before "data", or a longer "fmt " chunk. The bytes of the data chunk are copied as they are: the
 // file is little-endian, and so is every host we build for.
 #pragma once
 
@@ -53,7 +53,13 @@ const char* wav_read_header(std::FILE* f, WAV_FORMAT* format);
 /// not 16-bit PCM or its data chunk claims more than capacity_bytes.
 std::unique_ptr<FSOUND_SAMPLE> wav_read_sample(std::FILE* f, const char* name, int capacity_bytes);
 
-/// The same for the file at path; "Error load [path]" when it cannot be opened.
+/// True when the file open in f is a 16-bit stereo 44100 Hz PCM WAV file, which
+/// wav_read_sample reads as it is. Leaves f at its start.
+bool wav_plays_as_read(std::FILE* f);
+
+/// A sample for the sampler from the file at path: a 16-bit stereo 44100 Hz WAV
+/// file through wav_read_sample, any other sound file converted by
+/// sample_import. "Error load [path]" when it cannot be opened.
 std::unique_ptr<FSOUND_SAMPLE> wav_load_sample(const char* path, int capacity_bytes);
 
 /// Reads the WAV file open in f into buffer (capacity_bytes of room). Returns the

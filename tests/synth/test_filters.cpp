@@ -209,11 +209,14 @@ TEST(PcfModule, OutputStaysWithinUnitAndModulationApplies) {
     in = 0.3f;
     dry.evolue();
     EXPECT_FLOAT_EQ(dry.value, 0.3f);
-    // Disabled: frozen; unlinked: silent.
+    // Switched off (POWER 0): silent while off, whatever it played before; unlinked: silent.
     dry.enabled = 0;
     in = -0.6f;
     dry.evolue();
-    EXPECT_FLOAT_EQ(dry.value, 0.3f);
+    EXPECT_EQ(dry.value, 0.0f);
+    dry.enabled = 1;
+    dry.evolue();
+    EXPECT_FLOAT_EQ(dry.value, -0.6f);
     PCF unlinked;
     unlinked.value = 0.5f;
     unlinked.evolue();

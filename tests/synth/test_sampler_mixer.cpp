@@ -95,9 +95,10 @@ TEST_F(Sampling, GateLinkAndGateWordDecidePlaying) {
     EXPECT_EQ(play(1)[0], out(0));
 }
 
-// With 10 frames at rate 1 the position moves 2 values a call and the end test
-// 2 x position > 2 x 10 fires on call 6. Backward reads index 20 - position; 20 is
-// one past the data, where the buffer holds silence. -1 stands for an output of 0.
+// With 10 frames at rate 1 the position moves 2 values a call and the play
+// ends when it reaches 20, the end of the data: on call 11, which reads value 0
+// again as the play restarts. Backward reads index 20 - position; 20 is one
+// past the data, where the buffer holds silence. -1 stands for an output of 0.
 struct ModeCase {
     int mode;
     std::vector<int> reads;
@@ -108,16 +109,16 @@ class SamplerModes : public Sampling, public ::testing::WithParamInterface<ModeC
 
 TEST_P(SamplerModes, ReadInTheirDirectionAndStopOrLoop) {
     sampler->mode = GetParam().mode;
-    const std::vector<float> v = play(8);
+    const std::vector<float> v = play(12);
     for (size_t k = 0; k < v.size(); k++) EXPECT_EQ(v[k], out(GetParam().reads[k])) << "call " << k;
     EXPECT_EQ(gate, GetParam().gate_after);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sampler, SamplerModes,
-                         ::testing::Values(ModeCase{SMP_FORWARD, {0, 2, 4, 6, 8, 10, 0, -1}, 0},
-                                           ModeCase{SMP_BACKWARD, {-1, 18, 16, 14, 12, 10, -1, -1}, 0},
-                                           ModeCase{SMP_LOOP_FORWARD, {0, 2, 4, 6, 8, 10, 0, 2}, 1},
-                                           ModeCase{SMP_LOOP_BACKWARD, {-1, 18, 16, 14, 12, 10, -1, 18}, 1}));
+                         ::testing::Values(ModeCase{SMP_FORWARD, {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 0, -1}, 0},
+                                           ModeCase{SMP_BACKWARD, {-1, 18, 16, 14, 12, 10, 8, 6, 4, 2, -1, -1}, 0},
+                                           ModeCase{SMP_LOOP_FORWARD, {0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 0, 2}, 1},
+                                           ModeCase{SMP_LOOP_BACKWARD, {-1, 18, 16, 14, 12, 10, 8, 6, 4, 2, -1, 18}, 1}));
 
 TEST_F(Sampling, RateComesFromThePitchInputAndItsMagnitude) {
     load("long.wav", 400);
@@ -133,29 +134,31 @@ TEST_F(Sampling, RateComesFromThePitchInputAndItsMagnitude) {
     EXPECT_EQ(play(2), (std::vector<float>{out(0), out(2)}));
 }
 
-TEST_F(Sampling, PositionThrownBeyondTheEndIsBroughtBackToIt) {
+TEST_F(Sampling, PositionThrownBeyondTheEndEndsThePlayAtAnyRate) {
     sampler->mode = SMP_LOOP_FORWARD;
     sampler->pitch = 1e30f;
     play(1);
-    // At rate 0 the end test cannot fire; the integer part of the position is
-    // beyond 2 x length, so the position becomes 20, just past the data: silence.
+    // Even at rate 0 a position past the end ends the play: the loop starts again.
     sampler->pitch = 0.0f;
-    EXPECT_EQ(play(1)[0], 0.0f);
-    EXPECT_EQ(sampler->position, 20.0f);
+    EXPECT_EQ(play(1)[0], out(0));
+    EXPECT_EQ(sampler->position, 0.0f);
 }
 
-TEST_F(Sampling, OneShotSlowerThanHalfSpeedFallsSilentPastItsEnd) {
+TEST_F(Sampling, OneShotPlaysToTheEndOfItsDataAtAnyRate) {
     load("ramp.wav", 300);  // 150 frames, the last value 30000: far from 0
-    // At rate 0.3 the end test (2 x position x 0.3 > 300) cannot fire before the
-    // position is held at the end of the data, 300: the play never ends by itself.
-    sampler->pitch = 0.3f;
-    const std::vector<float> v = play(800);
-    const auto silent = std::find(v.begin(), v.end(), 0.0f);
-    ASSERT_NE(silent, v.end());
-    ASSERT_NE(silent, v.begin());
-    EXPECT_EQ(*(silent - 1), out(299));  // the last value is played once...
-    for (auto it = silent; it != v.end(); ++it) ASSERT_EQ(*it, 0.0f) << "call " << (it - v.begin());
-    EXPECT_EQ(gate, 1);  // ...then silence, not a DC level, while the gate stays open
+    for (const float rate : {0.25f, 1.0f, 2.0f}) {
+        gate = 0;
+        play(1);
+        gate = 1;
+        sampler->pitch = rate;
+        // The read position moves 2 x rate values a call: the play ends when it
+        // reaches 300, after ceil(300 / (2 x rate)) reads.
+        const int reads = static_cast<int>(std::ceil(300 / (2 * rate)));
+        const std::vector<float> v = play(reads + 2);
+        EXPECT_EQ(v[reads - 1], out(static_cast<int>((reads - 1) * 2 * rate))) << rate;
+        EXPECT_EQ(gate, 0) << rate;  // a one-shot closes its gate at the end
+        EXPECT_EQ(v.back(), 0.0f) << rate;
+    }
 }
 
 // Whatever the mode, rate and recorded length, reads stay inside the data (the
@@ -206,7 +209,7 @@ TEST_P(SamplerExit, UnreadableFileEndsWithStatusMinusOne) {
     const std::string text = ::testing::internal::GetCapturedStdout();
     set_exit_handler(previous);
     EXPECT_EQ(status, -1);
-    EXPECT_NE(text.find("Error load the file\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Error load the file [" + path + "]\n"), std::string::npos) << text;
     EXPECT_EQ(sampler->length, 10);
     EXPECT_EQ(play(1)[0], out(0));
 }

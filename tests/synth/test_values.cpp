@@ -52,7 +52,9 @@ INSTANTIATE_TEST_SUITE_P(
         OpCase{7, 4.7f, 1.2f, 0, false, 5.0f},       // 4 | 1
         OpCase{8, 4.0f, 0.0f, 0, false, 5.0f}, OpCase{8, 4.0f, 2.0f, 0, false, 4.0f},
         OpCase{9, 0.0f, 9.0f, 0, false, 1.0f}, OpCase{9, 0.5f, 9.0f, 0, false, 0.0f},
-        OpCase{10, 1.0f, 1.0f, 0, false, 1.0f}, OpCase{10, 0.0f, 2.0f, 0, false, 1.0f},
+        // xor: exactly one of int(a), int(b) non-zero
+        OpCase{10, 1.0f, 1.0f, 0, false, 0.0f}, OpCase{10, 0.0f, 2.0f, 0, false, 1.0f},
+        OpCase{10, -3.0f, 0.7f, 0, false, 1.0f},     // 0.7 truncates to 0
         OpCase{10, 0.4f, -0.9f, 0, false, 0.0f},     // both truncate to 0
         OpCase{11, 2.0f, 2.0f, 0, false, 1.0f}, OpCase{11, 2.0f, 2.5f, 0, false, 0.0f},
         OpCase{12, 2.0f, 2.5f, 0, false, 1.0f}, OpCase{12, 2.0f, 2.0f, 0, false, 0.0f},
