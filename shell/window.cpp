@@ -18,6 +18,9 @@
 #include "engine/freetype.h"
 #include "engine/globals.h"
 #include "engine/objet.h"
+#include "engine/screen_changes.h"
+#include "engine/view.h"
+#include "panels/cables.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_globals.h"
 #include "shell/app.h"
@@ -27,6 +30,7 @@
 #include "shell/keyboard_play.h"
 #include "shell/patching.h"
 #include "shell/save_command.h"
+#include "shell/window_view.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 
@@ -36,11 +40,6 @@ void ask_to_quit() { window_quit = true; }
 
 /// Pixels the arrow keys scroll the patch area by.
 constexpr int SCROLL_STEP = 40;
-
-// The keys and mouse actions, at the foot of the window.
-const char* const HELP_LINE =
-    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | "
-    "Home | Ctrl+S: save | Ctrl+Z: undo cable | Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -53,6 +52,8 @@ struct SCENE {
     std::vector<std::pair<OBJET*, std::pair<std::vector<SPRITE*>*, int>>> fronts;
     int pan_from_x = 0, pan_from_y = 0;    ///< scroll offsets when the middle button went down
     bool panning = false;
+    SCREEN_CHANGES changes;                ///< what was drawn last, to draw only what changed
+    bool input_in_backs = false;           ///< a press, release, key or drag in the back view this frame
 
     void build() {
         current_patch() = gen;
@@ -72,6 +73,8 @@ struct SCENE {
         objets_panel_front = patch_panel->objets;
         BACK_VIEW_TOGGLE = 0;
         fronts.clear();
+        set_rack(shown);
+        changes.redraw_all();
     }
 
     void destroy() {
@@ -110,22 +113,6 @@ struct SCENE {
     }
 };
 
-// The help line, and above it the status line when there is news.
-void draw_help_line(int width, const char* status) {
-    const int height = window_height();
-    const bool news = status != nullptr && status[0] != '\0';
-    const int rows = news ? 42 : 22;
-    FillRect(0, height - RECT_Y_SHIFT - rows, width, rows, (int)0xE0101418u);
-    // Text rows count from the bottom of the window.
-    if (news) {
-        glColor3d(1.0, 0.78, 0.35);
-        freetype::print(FONTS.get_Font(0, 12), 10, 27, "%s", status);
-    }
-    glColor3d(0.85, 0.82, 0.72);
-    freetype::print(FONTS.get_Font(0, 11), 10, 7, "%s", HELP_LINE);
-    glColor3d(1, 1, 1);
-}
-
 // The keys of the window itself; true when the key was one of them.
 bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     const bool ctrl = (mod & KMOD_CTRL) != 0;
@@ -137,6 +124,7 @@ bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
         patching_undo(scene.patch_panel);
         return true;
     }
+    if (view_key(key, mod, BACK_VIEW_TOGGLE != 0, scene.shown)) return true;
     switch (key) {
     case SDLK_TAB: scene.toggle_backs(); return true;
     case SDLK_LEFT: offsx -= SCROLL_STEP; return true;
@@ -148,6 +136,25 @@ bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     }
 }
 
+// What the window itself does with an event before the panels see it:
+// follow a resize, draw again when uncovered, zoom or scroll with the wheel.
+// True when the event was used up.
+bool window_event(SCENE& scene, const SDL_Event& e) {
+    const bool backs = BACK_VIEW_TOGGLE != 0;
+    if (backs && (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP || e.type == SDL_KEYDOWN ||
+                  (e.type == SDL_MOUSEMOTION && e.motion.state != 0)))
+        scene.input_in_backs = true;
+    switch (e.type) {
+    case SDL_VIDEORESIZE:
+        follow_resize(e.resize.w, e.resize.h);
+        scene.changes.redraw_all();
+        return true;
+    case SDL_VIDEOEXPOSE:
+    case SDL_ACTIVEEVENT: scene.changes.redraw_all(); return false;
+    default: return view_wheel(e);
+    }
+}
+
 // Drains the window's events into the panels; *count says how many came.
 // False when the window was closed.
 bool handle_events(SCENE& scene, int* count) {
@@ -156,6 +163,7 @@ bool handle_events(SCENE& scene, int* count) {
     while (SDL_PollEvent(&event)) {
         ++*count;
         if (event.type == SDL_QUIT) return false;
+        if (window_event(scene, event)) continue;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
         if (patching_event(event, scene.shown, scene.patch_panel)) continue;
         if (keyboard_play_event(event, scene.shown)) continue;
@@ -175,27 +183,91 @@ bool handle_events(SCENE& scene, int* count) {
     return true;
 }
 
-void draw_frame(SCENE& scene, int width, int height) {
-    // Cleared to the background's colour: rectangles start 13 rows low.
+// Messages (they may switch pictures) and the values panels mirror: every
+// frame, whether or not it is drawn.
+void evolve_panels(SCENE& scene) {
+    for (OBJET* p : scene.shown) p->evolue();
+}
+
+// A sum of everything on screen that is not a panel: the view, the foot, the
+// cables, a cable in hand. The panels are summed one by one (SCREEN_CHANGES).
+uint64_t scene_signature(SCENE& scene, const char* help, const char* status) {
+    uint64_t sum = SIGNATURE_START;
+    const int view[7] = {offsx, offsy, window_width(), window_height(), reserved_rows(), BACK_VIEW_TOGGLE,
+                         (int)get_cable_look()};
+    sum = mix_value(sum, view);
+    sum = mix_value(sum, view_zoom());
+    sum = mix_text(sum, help);
+    sum = mix_text(sum, status);
+    for (const LINK* l : liens) {
+        const int ends[5] = {l->corde.x1, l->corde.y1, l->corde.x2, l->corde.y2, l->corde.colour};
+        sum = mix_value(sum, ends);
+    }
+    // Patching in the back view (a cable in hand follows the pointer): each
+    // such frame is drawn.
+    if (scene.input_in_backs) {
+        static uint64_t patching_frames = 0;
+        sum = mix_value(sum, ++patching_frames);
+    }
+    scene.input_in_backs = false;
+    return sum;
+}
+
+// The background and the panels meeting one box of the window, then the
+// cables, and the foot; everything clipped to the box, the patch area
+// clipped above the foot.
+void draw_area(SCENE& scene, const AREA& a, const char* help, const char* status,
+               std::vector<OBJET*>& in_area) {
+    const int H = window_height(), patch_rows = std::max(0, H - reserved_rows());
+    glEnable(GL_SCISSOR_TEST);
+    // GL counts scissor rows from the bottom.
+    glScissor(a.x, H - a.y - a.h, a.w, a.h);
+    {
+        WINDOW_SPACE plain;  // the background does not scroll
+        scene.background->toggle_all_draw_flag(1);
+        scene.background->Draw_Scene(nullptr, 1);
+    }
+    const int top = std::max(a.y, 0), bottom = std::min(a.y + a.h, patch_rows);
+    if (bottom > top) {
+        glScissor(a.x, H - bottom, a.w, bottom - top);
+        in_area.clear();
+        for (OBJET* p : scene.shown) {
+            const AREA box = panel_area(*p);
+            if (box.x < a.x + a.w && a.x < box.x + box.w && box.y < a.y + a.h && a.y < box.y + box.h)
+                in_area.push_back(p);
+        }
+        for (OBJET* p : in_area) p->toggle_all_draw_flag(1);
+        draw_all_modules(0, 0, in_area, offsx, offsy, 0, 1, 0);
+        draw_patching(scene.shown, scene.patch_panel);
+    }
+    if (a.y + a.h > patch_rows) {
+        glScissor(a.x, H - a.y - a.h, a.w, a.h);
+        draw_foot(help, status);
+    }
+    glDisable(GL_SCISSOR_TEST);
+}
+
+// Draws what changed since the last frame drawn, and shows it. The frame
+// rate while something moves, nothing at all while nothing does.
+void draw_changes(SCENE& scene) {
+    const char* status = patching_status();
+    const char* help = help_text(BACK_VIEW_TOGGLE != 0);
+    layout_foot(help, status);
+    static std::vector<AREA> areas;
+    static std::vector<OBJET*> in_area;
+    bool whole = false;
+    if (!scene.changes.plan(scene.shown, scene_signature(scene, help, status), &areas, &whole)) return;
     const unsigned rack = (unsigned)scene.background->COLOR;
     glClearColor(((rack >> 16) & 0xFF) / 255.0f, ((rack >> 8) & 0xFF) / 255.0f, (rack & 0xFF) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    OrthoMode(0, 0, width, height);
-    // The background does not scroll.
-    const int sx = offsx, sy = offsy;
-    offsx = offsy = 0;
-    scene.background->toggle_all_draw_flag(1);
-    scene.background->Draw_Scene(nullptr, 1);
-    offsx = sx;
-    offsy = sy;
-    // Messages first (they may switch pictures), then every element is drawn
-    // afresh: the frame is rebuilt from nothing each time.
-    for (OBJET* p : scene.shown) p->evolue();
-    for (OBJET* p : scene.shown) p->toggle_all_draw_flag(1);
-    draw_all_modules(0, 0, scene.shown, offsx, offsy, 0, 1, 1);
-    draw_patching(scene.shown, scene.patch_panel);
-    draw_help_line(width, patching_status());
+    OrthoMode(0, 0, window_width(), window_height());
+    for (const AREA& a : areas) {
+        glEnable(GL_SCISSOR_TEST);
+        glScissor(a.x, window_height() - a.y - a.h, a.w, a.h);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        draw_area(scene, a, help, status, in_area);
+    }
     PerspectiveMode();
+    present_areas(areas, whole);
 }
 }  // namespace
 
@@ -230,22 +302,15 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
-    // Events and remote orders are served every frame; the picture is drawn
-    // at the full rate while the player acts and for a moment after, and at
-    // IDLE_DIVIDER times less otherwise (software GL costs a core per 60 frames).
-    constexpr int IDLE_DIVIDER = 6;
-    const auto lively = std::chrono::seconds(2);
-    auto last_action = clock::now();
-    long frame = 0;
+    // Panels are drawn by the frame, only where something changed.
+    set_draw_on_change(false);
     while (!window_quit) {
         int events = 0;
         if (!handle_events(scene, &events)) break;
         if (window_quit) break;
-        if (events > 0) last_action = clock::now();
-        const bool draw = clock::now() - last_action < lively || frame++ % IDLE_DIVIDER == 0;
-        if (draw) draw_frame(scene, setup.width, setup.height);
+        evolve_panels(scene);
         if (!chores()) break;
-        if (draw) SDL_GL_SwapBuffers();
+        draw_changes(scene);
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
@@ -253,13 +318,13 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
             scene.destroy();
             scene.build();
             CALLBACK_READY.store(1, std::memory_order_release);
-            last_action = clock::now();
         }
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;
         std::this_thread::sleep_until(next);
     }
+    set_draw_on_change(true);
     set_escape_action(nullptr);
     scene.destroy();
     destroy_panel(scene.background);
