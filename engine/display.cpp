@@ -122,6 +122,10 @@ bool resize_display(int width, int height) {
     screen = resized;
     opened_width = width;
     opened_height = height;
+    // Mesa's software driver asks the drawable's size again after a swap
+    // only; without one the drawing buffer keeps its old size. The buffer
+    // swapped holds what is on screen already.
+    SDL_GL_SwapBuffers();
     resizeWindow(width, height, 0);
     return true;
 }

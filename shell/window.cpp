@@ -146,7 +146,9 @@ bool window_event(SCENE& scene, const SDL_Event& e) {
         scene.input_in_backs = true;
     switch (e.type) {
     case SDL_VIDEORESIZE:
-        follow_resize(e.resize.w, e.resize.h);
+        if (follow_resize(e.resize.w, e.resize.h))
+            std::printf("Window resized (%d x %d)\n", window_width(), window_height());
+        std::fflush(stdout);
         scene.changes.redraw_all();
         return true;
     case SDL_VIDEOEXPOSE:
