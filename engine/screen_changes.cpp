@@ -6,37 +6,46 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
+#include <string_view>
 
 #include "engine/display.h"
 #include "engine/draw.h"
 #include "engine/objet.h"
 #include "engine/view.h"
 
+namespace {
+// One word into the sum: a multiply and shifts, the way hash tables mix.
+uint64_t mix_word(uint64_t sum, uint64_t word) {
+    sum ^= word + 0x9e3779b97f4a7c15ull + (sum << 6) + (sum >> 2);
+    return sum * 0xff51afd7ed558ccdull;
+}
+}  // namespace
+
 uint64_t mix_signature(uint64_t sum, const void* data, unsigned long size) {
-    const auto* bytes = static_cast<const unsigned char*>(data);
-    for (unsigned long i = 0; i < size; i++) {
-        sum ^= bytes[i];
-        sum *= 1099511628211ull;
-    }
-    return sum;
+    return mix_word(sum, std::hash<std::string_view>{}(std::string_view(static_cast<const char*>(data), size)));
 }
 
 uint64_t mix_text(uint64_t sum, const char* text) {
-    return text == nullptr ? sum : mix_signature(sum, text, std::strlen(text) + 1);
+    return text == nullptr ? sum : mix_word(sum, std::hash<std::string_view>{}(std::string_view(text)));
 }
 
 namespace {
+uint64_t mix_float(uint64_t sum, float v) {
+    uint32_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return mix_word(sum, bits);
+}
+
 uint64_t mix_sprite(uint64_t sum, const SPRITE& s) {
-    const float geometry[5] = {s.x, s.y, s.w, s.h, s.Zoom};
-    const int state[6] = {s.Angle, s.touched, s.Alpha, s.hidden, s.Additive, s.Substractive};
-    sum = mix_value(sum, geometry);
-    sum = mix_value(sum, state);
+    for (float v : {s.x, s.y, s.w, s.h, s.Zoom}) sum = mix_float(sum, v);
+    for (int v : {s.Angle, s.touched, s.Alpha, s.hidden, s.Additive, s.Substractive}) sum = mix_word(sum, (uint32_t)v);
     sum = mix_text(sum, s.SPR_NAME);
-    sum = mix_text(sum, s.MASK_NAME);
+    if (s.MASK_NAME[0] != '\0') sum = mix_text(sum, s.MASK_NAME);
     if (const auto* label = dynamic_cast<const LABEL*>(&s)) {
         sum = mix_text(sum, label->CAPTION);
-        const int look[4] = {(int)label->Col, label->Size, label->font_nr, label->room};
-        sum = mix_value(sum, look);
+        for (int v : {(int)label->Col, label->Size, label->font_nr, label->room}) sum = mix_word(sum, (uint32_t)v);
     }
     return sum;
 }
@@ -75,10 +84,10 @@ void add_area(std::vector<AREA>* areas, AREA a) {
 uint64_t panel_signature(const OBJET& panel) {
     uint64_t sum = SIGNATURE_START;
     sum = mix_sprite(sum, panel);
-    const int state[2] = {panel.view_mode, panel.COLOR};
-    sum = mix_value(sum, state);
+    sum = mix_word(sum, (uint32_t)panel.view_mode);
+    sum = mix_word(sum, (uint32_t)panel.COLOR);
+    sum = mix_word(sum, reinterpret_cast<uintptr_t>(panel.current_list));
     const std::vector<SPRITE*>* list = panel.current_list;
-    sum = mix_value(sum, list);
     for (const SPRITE* s : *list) sum = mix_sprite(sum, *s);
     return sum;
 }
@@ -95,10 +104,17 @@ bool SCREEN_CHANGES::plan(const std::vector<OBJET*>& panels, uint64_t scene, std
     areas->clear();
     bool everything = all || scene != last_scene || panels.size() != marks.size();
     for (auto& m : marks) m.second.seen = false;
+    const AREA window{0, 0, window_width(), window_height()};
     for (const OBJET* p : panels) {
         if (p == nullptr) continue;
-        const uint64_t sum = panel_signature(*p);
         auto it = marks.find(p);
+        // A panel out of sight draws nothing; scrolling it into sight changes
+        // the scene, which draws everything.
+        if (it != marks.end() && !everything && !meet(panel_area(*p), window)) {
+            it->second.seen = true;
+            continue;
+        }
+        const uint64_t sum = panel_signature(*p);
         if (it == marks.end()) {
             everything = true;
             marks[p] = MARK{sum, panel_area(*p), true};

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -249,6 +250,39 @@ void draw_area(SCENE& scene, const AREA& a, const char* help, const char* status
     glDisable(GL_SCISSOR_TEST);
 }
 
+// With Z_OZODIVE_FRAME_STATS set, the frames drawn and their drawing time
+// (GL finished) every 2 s on standard output; "full" draws every frame whole.
+struct FRAME_STATS {
+    int mode = -1;  ///< -1 not asked yet, 0 off, 1 on, 2 every frame whole
+    int frames = 0, loops = 0;
+    double total_ms = 0, worst_ms = 0;
+    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
+
+    bool on() {
+        if (mode < 0) {
+            const char* v = std::getenv("Z_OZODIVE_FRAME_STATS");
+            mode = v == nullptr ? 0 : std::strcmp(v, "full") == 0 ? 2 : 1;
+        }
+        return mode > 0;
+    }
+    void drawn(double ms) {
+        frames++;
+        total_ms += ms;
+        worst_ms = std::max(worst_ms, ms);
+    }
+    void loop() {
+        loops++;
+        const auto now = std::chrono::steady_clock::now();
+        const double s = std::chrono::duration<double>(now - since).count();
+        if (s < 2.0) return;
+        std::printf("Frames: %d drawn of %d in %.1f s (%.1f a second), drawing %.2f ms mean, %.2f ms worst\n", frames,
+                    loops, s, frames / s, frames > 0 ? total_ms / frames : 0.0, worst_ms);
+        std::fflush(stdout);
+        *this = FRAME_STATS{mode};
+    }
+};
+FRAME_STATS frame_stats;
+
 // Draws what changed since the last frame drawn, and shows it. The frame
 // rate while something moves, nothing at all while nothing does.
 void draw_changes(SCENE& scene) {
@@ -258,7 +292,11 @@ void draw_changes(SCENE& scene) {
     static std::vector<AREA> areas;
     static std::vector<OBJET*> in_area;
     bool whole = false;
+    const bool stats = frame_stats.on();
+    if (stats) frame_stats.loop();
+    if (stats && frame_stats.mode == 2) scene.changes.redraw_all();
     if (!scene.changes.plan(scene.shown, scene_signature(scene, help, status), &areas, &whole)) return;
+    const auto start = std::chrono::steady_clock::now();
     const unsigned rack = (unsigned)scene.background->COLOR;
     glClearColor(((rack >> 16) & 0xFF) / 255.0f, ((rack >> 8) & 0xFF) / 255.0f, (rack & 0xFF) / 255.0f, 1.0f);
     OrthoMode(0, 0, window_width(), window_height());
@@ -270,6 +308,10 @@ void draw_changes(SCENE& scene) {
     }
     PerspectiveMode();
     present_areas(areas, whole);
+    if (stats) {
+        glFinish();
+        frame_stats.drawn(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
 }
 }  // namespace
 
@@ -304,15 +346,23 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
-    // Panels are drawn by the frame, only where something changed.
+    // Panels are drawn by the frame, only where something changed. While
+    // the player acts, every frame; a while after the last event, what the
+    // sound moves (lamps, displays) is looked at every IDLE_DIVIDER frames.
     set_draw_on_change(false);
+    constexpr int IDLE_DIVIDER = 3;
+    const auto lively = std::chrono::milliseconds(500);
+    auto last_event = clock::now();
+    long frame = 0;
     while (!window_quit) {
         int events = 0;
         if (!handle_events(scene, &events)) break;
         if (window_quit) break;
-        evolve_panels(scene);
+        if (events > 0) last_event = clock::now();
+        const bool look = clock::now() - last_event < lively || frame++ % IDLE_DIVIDER == 0;
+        if (look) evolve_panels(scene);
         if (!chores()) break;
-        draw_changes(scene);
+        if (look) draw_changes(scene);
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
