@@ -255,7 +255,7 @@ void draw_area(SCENE& scene, const AREA& a, const char* help, const char* status
 struct FRAME_STATS {
     int mode = -1;  ///< -1 not asked yet, 0 off, 1 on, 2 every frame whole
     int frames = 0, loops = 0;
-    double total_ms = 0, worst_ms = 0;
+    double total_ms = 0, worst_ms = 0, best_ms = 1e9;
     std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
 
     bool on() {
@@ -269,14 +269,16 @@ struct FRAME_STATS {
         frames++;
         total_ms += ms;
         worst_ms = std::max(worst_ms, ms);
+        best_ms = std::min(best_ms, ms);
     }
     void loop() {
         loops++;
         const auto now = std::chrono::steady_clock::now();
         const double s = std::chrono::duration<double>(now - since).count();
         if (s < 2.0) return;
-        std::printf("Frames: %d drawn of %d in %.1f s (%.1f a second), drawing %.2f ms mean, %.2f ms worst\n", frames,
-                    loops, s, frames / s, frames > 0 ? total_ms / frames : 0.0, worst_ms);
+        std::printf("Frames: %d drawn of %d in %.1f s (%.1f a second), drawing %.2f ms mean, %.2f best, %.2f worst\n",
+                    frames, loops, s, frames / s, frames > 0 ? total_ms / frames : 0.0, frames > 0 ? best_ms : 0.0,
+                    worst_ms);
         std::fflush(stdout);
         *this = FRAME_STATS{mode};
     }
