@@ -220,9 +220,16 @@ int OBJET::evolue() {
             if (m.sdl_event.type != SDL_USEREVENT) std::printf("ZZZ\n");
             continue;
         }
-        // Only buttons and knobs take messages; the rest are dropped.
-        if (auto* knob = dynamic_cast<SLIDER*>(m.target)) knob->ajoute_message(&m);
-        else if (auto* button = dynamic_cast<BUTTON*>(m.target)) button->ajoute_message(&m);
+        // Only buttons and knobs take messages; the rest are dropped. When
+        // the panel is not drawn at once, the widget takes them at once: a
+        // knob turns, a button switches, and the frame sees the change.
+        if (auto* knob = dynamic_cast<SLIDER*>(m.target)) {
+            knob->ajoute_message(&m);
+            if (!draw_on_change) knob->evolue();
+        } else if (auto* button = dynamic_cast<BUTTON*>(m.target)) {
+            button->ajoute_message(&m);
+            if (!draw_on_change) button->evolue();
+        }
     }
     if (had_messages && draw_on_change) {
         for (SPRITE* s : *current_list)

@@ -84,7 +84,8 @@ private:
 };
 
 /// Whether OBJET::evolue draws a panel whose elements changed at once (the
-/// default). A frame loop that draws every changed panel itself turns it off.
+/// default). A frame loop that draws every changed panel itself turns it off;
+/// the widgets then take their messages in OBJET::evolue itself.
 void set_draw_on_change(bool draw);
 
 /// Deletes a panel together with the elements of its three lists (each once),
