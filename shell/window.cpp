@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -19,9 +18,6 @@
 #include "engine/freetype.h"
 #include "engine/globals.h"
 #include "engine/objet.h"
-#include "engine/screen_changes.h"
-#include "engine/view.h"
-#include "panels/cables.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_globals.h"
 #include "shell/app.h"
@@ -31,6 +27,7 @@
 #include "shell/keyboard_play.h"
 #include "shell/patching.h"
 #include "shell/save_command.h"
+#include "shell/window_frame.h"
 #include "shell/window_view.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
@@ -53,8 +50,7 @@ struct SCENE {
     std::vector<std::pair<OBJET*, std::pair<std::vector<SPRITE*>*, int>>> fronts;
     int pan_from_x = 0, pan_from_y = 0;    ///< scroll offsets when the middle button went down
     bool panning = false;
-    SCREEN_CHANGES changes;                ///< what was drawn last, to draw only what changed
-    bool input_in_backs = false;           ///< a press, release, key or drag in the back view this frame
+    FRAME_PAINTER painter;                 ///< draws what changed since the last frame
 
     void build() {
         current_patch() = gen;
@@ -75,7 +71,7 @@ struct SCENE {
         BACK_VIEW_TOGGLE = 0;
         fronts.clear();
         set_rack(shown);
-        changes.redraw_all();
+        painter.redraw_all();
     }
 
     void destroy() {
@@ -144,16 +140,16 @@ bool window_event(SCENE& scene, const SDL_Event& e) {
     const bool backs = BACK_VIEW_TOGGLE != 0;
     if (backs && (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP || e.type == SDL_KEYDOWN ||
                   (e.type == SDL_MOUSEMOTION && e.motion.state != 0)))
-        scene.input_in_backs = true;
+        scene.painter.patching_input();
     switch (e.type) {
     case SDL_VIDEORESIZE:
         if (follow_resize(e.resize.w, e.resize.h))
             std::printf("Window resized (%d x %d)\n", window_width(), window_height());
         std::fflush(stdout);
-        scene.changes.redraw_all();
+        scene.painter.redraw_all();
         return true;
     case SDL_VIDEOEXPOSE:
-    case SDL_ACTIVEEVENT: scene.changes.redraw_all(); return false;
+    case SDL_ACTIVEEVENT: scene.painter.redraw_all(); return false;
     default: return view_wheel(e);
     }
 }
@@ -192,129 +188,6 @@ void evolve_panels(SCENE& scene) {
     for (OBJET* p : scene.shown) p->evolue();
 }
 
-// A sum of everything on screen that is not a panel: the view, the foot, the
-// cables, a cable in hand. The panels are summed one by one (SCREEN_CHANGES).
-uint64_t scene_signature(SCENE& scene, const char* help, const char* status) {
-    uint64_t sum = SIGNATURE_START;
-    const int view[7] = {offsx, offsy, window_width(), window_height(), reserved_rows(), BACK_VIEW_TOGGLE,
-                         (int)get_cable_look()};
-    sum = mix_value(sum, view);
-    sum = mix_value(sum, view_zoom());
-    sum = mix_text(sum, help);
-    sum = mix_text(sum, status);
-    for (const LINK* l : liens) {
-        const int ends[5] = {l->corde.x1, l->corde.y1, l->corde.x2, l->corde.y2, l->corde.colour};
-        sum = mix_value(sum, ends);
-    }
-    // Patching in the back view (a cable in hand follows the pointer): each
-    // such frame is drawn.
-    if (scene.input_in_backs) {
-        static uint64_t patching_frames = 0;
-        sum = mix_value(sum, ++patching_frames);
-    }
-    scene.input_in_backs = false;
-    return sum;
-}
-
-// The background and the panels meeting one box of the window, then the
-// cables, and the foot; everything clipped to the box, the patch area
-// clipped above the foot.
-void draw_area(SCENE& scene, const AREA& a, const char* help, const char* status,
-               std::vector<OBJET*>& in_area) {
-    const int H = window_height(), patch_rows = std::max(0, H - reserved_rows());
-    glEnable(GL_SCISSOR_TEST);
-    // GL counts scissor rows from the bottom.
-    glScissor(a.x, H - a.y - a.h, a.w, a.h);
-    {
-        WINDOW_SPACE plain;  // the background does not scroll
-        scene.background->toggle_all_draw_flag(1);
-        scene.background->Draw_Scene(nullptr, 1);
-    }
-    const int top = std::max(a.y, 0), bottom = std::min(a.y + a.h, patch_rows);
-    if (bottom > top) {
-        glScissor(a.x, H - bottom, a.w, bottom - top);
-        in_area.clear();
-        for (OBJET* p : scene.shown) {
-            const AREA box = panel_area(*p);
-            if (box.x < a.x + a.w && a.x < box.x + box.w && box.y < a.y + a.h && a.y < box.y + box.h)
-                in_area.push_back(p);
-        }
-        for (OBJET* p : in_area) p->toggle_all_draw_flag(1);
-        draw_all_modules(0, 0, in_area, offsx, offsy, 0, 1, 0);
-        draw_patching(scene.shown, scene.patch_panel);
-    }
-    if (a.y + a.h > patch_rows) {
-        glScissor(a.x, H - a.y - a.h, a.w, a.h);
-        draw_foot(help, status);
-    }
-    glDisable(GL_SCISSOR_TEST);
-}
-
-// With Z_OZODIVE_FRAME_STATS set, the frames drawn and their drawing time
-// (GL finished) every 2 s on standard output; "full" draws every frame whole.
-struct FRAME_STATS {
-    int mode = -1;  ///< -1 not asked yet, 0 off, 1 on, 2 every frame whole
-    int frames = 0, loops = 0;
-    double total_ms = 0, worst_ms = 0, best_ms = 1e9;
-    std::chrono::steady_clock::time_point since = std::chrono::steady_clock::now();
-
-    bool on() {
-        if (mode < 0) {
-            const char* v = std::getenv("Z_OZODIVE_FRAME_STATS");
-            mode = v == nullptr ? 0 : std::strcmp(v, "full") == 0 ? 2 : 1;
-        }
-        return mode > 0;
-    }
-    void drawn(double ms) {
-        frames++;
-        total_ms += ms;
-        worst_ms = std::max(worst_ms, ms);
-        best_ms = std::min(best_ms, ms);
-    }
-    void loop() {
-        loops++;
-        const auto now = std::chrono::steady_clock::now();
-        const double s = std::chrono::duration<double>(now - since).count();
-        if (s < 2.0) return;
-        std::printf("Frames: %d drawn of %d in %.1f s (%.1f a second), drawing %.2f ms mean, %.2f best, %.2f worst\n",
-                    frames, loops, s, frames / s, frames > 0 ? total_ms / frames : 0.0, frames > 0 ? best_ms : 0.0,
-                    worst_ms);
-        std::fflush(stdout);
-        *this = FRAME_STATS{mode};
-    }
-};
-FRAME_STATS frame_stats;
-
-// Draws what changed since the last frame drawn, and shows it. The frame
-// rate while something moves, nothing at all while nothing does.
-void draw_changes(SCENE& scene) {
-    const char* status = patching_status();
-    const char* help = help_text(BACK_VIEW_TOGGLE != 0);
-    layout_foot(help, status);
-    static std::vector<AREA> areas;
-    static std::vector<OBJET*> in_area;
-    bool whole = false;
-    const bool stats = frame_stats.on();
-    if (stats) frame_stats.loop();
-    if (stats && frame_stats.mode == 2) scene.changes.redraw_all();
-    if (!scene.changes.plan(scene.shown, scene_signature(scene, help, status), &areas, &whole)) return;
-    const auto start = std::chrono::steady_clock::now();
-    const unsigned rack = (unsigned)scene.background->COLOR;
-    glClearColor(((rack >> 16) & 0xFF) / 255.0f, ((rack >> 8) & 0xFF) / 255.0f, (rack & 0xFF) / 255.0f, 1.0f);
-    OrthoMode(0, 0, window_width(), window_height());
-    for (const AREA& a : areas) {
-        glEnable(GL_SCISSOR_TEST);
-        glScissor(a.x, window_height() - a.y - a.h, a.w, a.h);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        draw_area(scene, a, help, status, in_area);
-    }
-    PerspectiveMode();
-    present_areas(areas, whole);
-    if (stats) {
-        glFinish();
-        frame_stats.drawn(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    }
-}
 }  // namespace
 
 void require_display() {
@@ -364,7 +237,7 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
         const bool look = clock::now() - last_event < lively || frame++ % IDLE_DIVIDER == 0;
         if (look) evolve_panels(scene);
         if (!chores()) break;
-        if (look) draw_changes(scene);
+        if (look) scene.painter.draw_changes(FRAME_SCENE{scene.background, &scene.shown, scene.patch_panel});
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
