@@ -27,6 +27,7 @@ KBIBLIO* bibliotheque_graphique = nullptr;
 namespace {
 bool context_ready = false;
 int opened_width = 1024, opened_height = 768;
+Uint32 opened_flags = 0;
 
 // The context goes with the process at exit: objects destroyed after this (the
 // font table) must not call GL any more. SDL is not shut down here: a window
@@ -86,6 +87,9 @@ int initGL(int width, int height, const char*, const char* kim) {
     if (info == nullptr) video_failure("Video query failed: %s\n");
     if (info->hw_available) flags |= SDL_HWSURFACE;
     if (info->blit_hw) flags |= SDL_HWACCEL;
+    // The window manager may resize it: the frame loop follows (resize_display).
+    flags |= SDL_RESIZABLE;
+    opened_flags = flags;
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     screen = SDL_SetVideoMode(width, height, 32, flags);
     if (screen == nullptr) video_failure("Video mode set failed: %s\n");
@@ -107,6 +111,23 @@ int initGL(int width, int height, const char*, const char* kim) {
     bibliotheque_graphique = new KBIBLIO();
     if (kim != nullptr) bibliotheque_graphique->load_KIM(const_cast<char*>(kim));
     return 1;
+}
+
+bool resize_display(int width, int height) {
+    if (!context_ready || width <= 0 || height <= 0) return false;
+    // On X11, SDL 1.2 resizes the GL window in place: the context, with its
+    // textures and display lists, stays.
+    SDL_Surface* resized = SDL_SetVideoMode(width, height, 32, opened_flags);
+    if (resized == nullptr) return false;
+    screen = resized;
+    opened_width = width;
+    opened_height = height;
+    // Mesa's software driver asks the drawable's size again after a swap
+    // only; without one the drawing buffer keeps its old size. The buffer
+    // swapped holds what is on screen already.
+    SDL_GL_SwapBuffers();
+    resizeWindow(width, height, 0);
+    return true;
 }
 
 int resizeWindow(int width, int height, int mode) {

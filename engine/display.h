@@ -10,10 +10,14 @@
 /// drawing surfaces, sets the caption and loads the image library from kim.
 /// The size arguments are not used. Returns 1; failures end the process.
 int KEL_ENGINE_Init(int width, int height, const char* caption, const char* kim);
-/// Opens a width x height OpenGL window, sets the GL state the drawing code
+/// Opens a width x height OpenGL window (resizable), sets the GL state the drawing code
 /// expects and creates the image library, loading kim unless it is null.
 /// Returns 1; a failing video set-up ends the process with status 1.
 int initGL(int width, int height, const char* unused, const char* kim);
+/// Follows a new window size (the window manager's resize): the video mode
+/// set again at that size, window_width() and window_height() and the
+/// viewport updated. False, with nothing changed, when SDL refuses.
+bool resize_display(int width, int height);
 /// Viewport of the whole window and a 45-degree perspective; mode 1 then
 /// selects an identity model-view, any other mode leaves an identity projection
 /// selected. A height of 0 counts as 1. Returns 1.

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <SDL/SDL.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
@@ -12,6 +14,7 @@
 #include "engine/globals.h"
 #include "engine/kbiblio.h"
 #include "engine/sprite.h"
+#include "engine/view.h"
 #include "synth/names.h"
 
 int offsx = 0;
@@ -40,9 +43,15 @@ unsigned texture_of(const char* name) {
 
 void draw_triangle(const unsigned* texture, float cx, float cy, float z, float rx, float ry, float rz,
                    float a, float b, int additive, int subtractive, int alpha) {
+    // The box's edges go to whole window pixels, then the quad is drawn about
+    // the middle of that box: at 100 % a picture lands texel for pixel.
+    const float left = window_x(cx - a), right = window_x(cx + a);
+    const float top = window_y(cy - b + SPRITE_Y_SHIFT), bottom = window_y(cy + b + SPRITE_Y_SHIFT);
+    a = (right - left) / 2;
+    b = (bottom - top) / 2;
     glPushMatrix();
     glLoadIdentity();
-    glTranslatef(cx - offsx, cy + SPRITE_Y_SHIFT - offsy, z);
+    glTranslatef((left + right) / 2, (top + bottom) / 2, z);
     glRotatef(rx, 1, 0, 0);
     glRotatef(ry, 0, 1, 0);
     glRotatef(rz, 0, 0, 1);
@@ -74,7 +83,8 @@ void FillRect(int x, int y, int width, int height, int colour) {
     const GLubyte aa = (GLubyte)(c >> 24), rr = (GLubyte)(c >> 16), gg = (GLubyte)(c >> 8), bb = (GLubyte)c;
     if (aa != 0xFF) blend(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glColor4ub(rr, gg, bb, aa);
-    glRecti(x - offsx, y - offsy + RECT_Y_SHIFT, x + width - offsx, y + height - offsy + RECT_Y_SHIFT);
+    glRectf(window_x((float)x), window_y((float)(y + RECT_Y_SHIFT)), window_x((float)(x + width)),
+            window_y((float)(y + height + RECT_Y_SHIFT)));
     glColor4ub(255, 255, 255, 255);
     if (aa != 0xFF) unblend();
 }
@@ -82,52 +92,89 @@ void FillRect(int x, int y, int width, int height, int colour) {
 namespace {
 /// Points along a cable: the curve parameter runs 0, 1/30, ... 1.
 constexpr int CABLE_POINTS = 31;
+/// Width of a cable's coloured core and of its dark edge on each side, window pixels.
+constexpr float CABLE_CORE = 3.0f, CABLE_EDGE = 1.0f;
 
-// Three passes of the curve, each one pixel further by step and a quarter
-// darker. The quadratic through the control points is the one a GL
-// evaluator of order 3 draws; it is computed here and the segments of all
-// passes go in one batch, which costs a few GL calls per cable, not a few
-// hundred.
-void cable_passes(const GLfloat (&points)[3][3], int r, int g, int b, int step) {
-    GLfloat xs[CABLE_POINTS], ys[CABLE_POINTS];
+CABLE_LOOK cable_look = CABLE_OPAQUE;
+float cable_floor_y = 1e9f;
+
+// A band of the given width along the points (window pixels), one quad per
+// segment, its corners pushed out along the segment's normal.
+void cable_band(const GLfloat (&xs)[CABLE_POINTS], const GLfloat (&ys)[CABLE_POINTS], float width) {
+    glBegin(GL_TRIANGLE_STRIP);
     for (int i = 0; i < CABLE_POINTS; i++) {
-        const GLfloat t = (GLfloat)i / 30.0f, u = 1.0f - t;
-        xs[i] = u * u * points[0][0] + 2 * u * t * points[1][0] + t * t * points[2][0];
-        ys[i] = u * u * points[0][1] + 2 * u * t * points[1][1] + t * t * points[2][1];
-    }
-    glLineWidth(1);
-    glBegin(GL_LINES);
-    for (int pass = 0; pass < 3; pass++) {
-        glColor3ub((GLubyte)r, (GLubyte)g, (GLubyte)b);
-        const GLfloat dy = (GLfloat)(pass * step);
-        for (int i = 0; i + 1 < CABLE_POINTS; i++) {
-            glVertex2f(xs[i], ys[i] + dy);
-            glVertex2f(xs[i + 1], ys[i + 1] + dy);
+        const int a = i > 0 ? i - 1 : 0, b = i + 1 < CABLE_POINTS ? i + 1 : i;
+        float dx = xs[b] - xs[a], dy = ys[b] - ys[a];
+        const float length = std::sqrt(dx * dx + dy * dy);
+        if (length > 0) {
+            dx /= length;
+            dy /= length;
+        } else {
+            dx = 1;
+            dy = 0;
         }
-        r -= r / 4;
-        g -= g / 4;
-        b -= b / 4;
+        const float nx = -dy * width / 2, ny = dx * width / 2;
+        glVertex2f(xs[i] + nx, ys[i] + ny);
+        glVertex2f(xs[i] - nx, ys[i] - ny);
     }
     glEnd();
 }
 }  // namespace
 
+void set_cable_look(CABLE_LOOK look) { cable_look = look; }
+CABLE_LOOK get_cable_look() { return cable_look; }
+void set_cable_floor(float y) { cable_floor_y = y; }
+
+float cable_sag_row(float x0, float y0, float x1, float y1) {
+    // A cable hangs under its own weight: the curve's middle control point
+    // sits at the sum of both ends' heights. A long cable low on the rack
+    // would hang far down, so the sag (half the control point's depth below
+    // the chord) is held to a few tens of pixels, more for longer cables,
+    // and the lowest point stays above the rack's floor.
+    const float chord = std::sqrt((x1 - x0) * (x1 - x0) + (y1 - y0) * (y1 - y0));
+    const float max_sag = std::min(CABLE_SAG_MAX, CABLE_SAG_MIN + chord / 10);
+    const float middle = (y0 + y1) / 2;
+    float control = std::min(y0 + y1, middle + 2 * max_sag);
+    // The lowest point of the curve is (y0 + 2 control + y1) / 4 at worst.
+    const float floor_control = (4 * cable_floor_y - y0 - y1) / 2;
+    if (control > floor_control) control = std::max(std::max(y0, y1), floor_control);
+    return control;
+}
+
 int draw_fil(void*, int x0, int y0, int x1, int y1, int colour) {
-    // The middle control point sits at the sum of both ends' heights, so the
-    // wire sags below them like a cable under its own weight.
-    const GLfloat start[3][3] = {
-        {(GLfloat)(x0 - offsx), (GLfloat)(y0 - offsy + SPRITE_Y_SHIFT), 0},
-        {(GLfloat)((x0 + x1) / 2 - offsx), (GLfloat)(y0 + y1 - offsy + SPRITE_Y_SHIFT), 0},
-        {(GLfloat)(x1 - offsx), (GLfloat)(y1 - offsy + SPRITE_Y_SHIFT), 0}};
+    if (cable_look == CABLE_HIDDEN) return 1;
+    const float control = cable_sag_row((float)x0, (float)y0, (float)x1, (float)y1);
+    const float px[3] = {(float)x0, (x0 + x1) / 2.0f, (float)x1};
+    const float py[3] = {(float)y0, control, (float)y1};
+    // The quadratic a GL evaluator of order 3 would draw, in window pixels.
+    const float zoom = view_zoom();
+    GLfloat xs[CABLE_POINTS], ys[CABLE_POINTS];
+    for (int i = 0; i < CABLE_POINTS; i++) {
+        const float t = (float)i / (CABLE_POINTS - 1), u = 1.0f - t;
+        const float x = u * u * px[0] + 2 * u * t * px[1] + t * t * px[2];
+        const float y = u * u * py[0] + 2 * u * t * py[1] + t * t * py[2];
+        xs[i] = x * zoom - (float)offsx;
+        ys[i] = (y + SPRITE_Y_SHIFT) * zoom - (float)offsy;
+    }
     const int r = (colour >> 16) & 0xFF, g = (colour >> 8) & 0xFF, b = colour & 0xFF;
-    // Full colour and two darker lines above, then three darker lines below.
-    cable_passes(start, r, g, b, -1);
-    GLfloat below[3][3];
-    std::memcpy(below, start, sizeof below);
-    for (auto& p : below) p[1] += 1;
-    cable_passes(below, r, g, b, +1);
+    const GLubyte alpha = cable_look == CABLE_HALF ? 128 : 255;
+    const float core = std::max(CABLE_CORE, CABLE_CORE * zoom);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    // A dark edge, the colour, and a light streak along the top.
+    glColor4ub((GLubyte)(r / 3), (GLubyte)(g / 3), (GLubyte)(b / 3), alpha);
+    cable_band(xs, ys, core + 2 * CABLE_EDGE);
+    glColor4ub((GLubyte)r, (GLubyte)g, (GLubyte)b, alpha);
+    cable_band(xs, ys, core);
+    for (float& y : ys) y -= core / 4;
+    glColor4ub((GLubyte)(r + (255 - r) / 2), (GLubyte)(g + (255 - g) / 2), (GLubyte)(b + (255 - b) / 2),
+               (GLubyte)(alpha / 2));
+    cable_band(xs, ys, 1.0f);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
     glColor4f(1, 1, 1, 1);
-    glDisable(GL_MAP1_VERTEX_3);
     return 1;
 }
 
@@ -142,17 +189,26 @@ void SPRITE::blit(SDL_Surface*) {
         const unsigned mask = texture_of(MASK_NAME);
         const bool mask_drawn = mask != 0;
         const float cx = (float)((int)x + w / 2), cy = (float)((int)y + h / 2);
+        // Below full opacity, a of the shape covers: the frame keeps 1 - a
+        // of itself where the mask is dark (mask x a + (1 - a)), and a of
+        // the picture is added. Masked pictures were always drawn whole, and
+        // some are made with an alpha of 0: only 1..254 lets anything through.
+        const float a = Alpha > 0 && Alpha < 255 ? Alpha / 255.0f : 1.0f;
         if (mask_drawn) {
             glDisable(GL_DEPTH_TEST);
-            glBlendFunc(GL_DST_COLOR, GL_ZERO);
+            if (a < 1.0f) glBlendFunc(GL_DST_COLOR, GL_ONE_MINUS_SRC_ALPHA);
+            else glBlendFunc(GL_DST_COLOR, GL_ZERO);
             glEnable(GL_BLEND);
+            glColor4f(a, a, a, a);
             draw_triangle(&mask, cx, cy, z, 0, 0, (float)(Angle + 90), w / 2 * Zoom, h / 2 * Zoom, 0, 0, 255);
             glBlendFunc(GL_ONE, GL_ONE);
         }
         const unsigned picture = texture_of(SPR_NAME);
+        glColor4f(a, a, a, 1.0f);
         if (picture != 0)
             draw_triangle(&picture, cx, cy, z, 0, 0, (float)(Angle + 90), w / 2 * Zoom, h / 2 * Zoom,
                           Additive, Substractive, 255);
+        glColor4f(1, 1, 1, 1);
         if (mask_drawn) {
             glDisable(GL_BLEND);
             glEnable(GL_DEPTH_TEST);
@@ -168,14 +224,51 @@ void SPRITE::blit(SDL_Surface*) {
                   w / 2 * Zoom, h / 2 * Zoom, Additive, Substractive, Alpha);
 }
 
-void draw_caption(const char* caption, float x, float y, bool screen_coords, int font_nr, int size,
-                  unsigned colour) {
-    glColor3d(((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, (colour & 0xFF) / 255.0);
-    char text[800];
+namespace {
+/// The caption as shown: '_' as a space.
+void shown_caption(char (&text)[800], const char* caption) {
     copy_name(text, caption);
     for (char* p = text; *p != '\0'; p++)
         if (*p == '_') *p = ' ';
-    const float ty = screen_coords ? text_baseline_row() - y : y;
-    freetype::print(FONTS.get_Font(font_nr, size), x, ty, "%s", text);
+}
+}  // namespace
+
+int fit_caption(char* text, int font_nr, int size, int room) {
+    if (room <= 0) return size;
+    int s = size;
+    while (s > CAPTION_MIN_SIZE && freetype::text_width(FONTS.get_Font(font_nr, s), text) > room) s--;
+    const freetype::font_data font = FONTS.get_Font(font_nr, s);
+    if (font.advances == nullptr || freetype::text_width(font, text) <= room) return s;
+    // Still too long at the smallest size: cut, and say so with "..".
+    size_t n = std::strlen(text);
+    const int dots = freetype::text_width(font, "..");
+    while (n > 0) {
+        text[--n] = '\0';
+        while (n > 0 && text[n - 1] == ' ') text[--n] = '\0';
+        if (freetype::text_width(font, text) + dots <= room) break;
+    }
+    std::strcat(text, "..");
+    return s;
+}
+
+void draw_caption(const char* caption, float x, float y, bool screen_coords, int font_nr, int size,
+                  unsigned colour, int room) {
+    glColor3d(((colour >> 16) & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0, (colour & 0xFF) / 255.0);
+    char text[800];
+    shown_caption(text, caption);
+    if (!screen_coords) {
+        freetype::print_scaled(FONTS.get_Font(font_nr, size), x, y, 1.0f, text);
+        glColor3d(1, 1, 1);
+        return;
+    }
+    size = fit_caption(text, font_nr, size, room);
+    // The patch's size drawn with the nearest rendered size, stretched only
+    // beyond the rendered sizes.
+    const float wanted = size * view_zoom();
+    const int drawn = std::min(FONT_SIZE_MAX, std::max(FONT_SIZE_MIN, (int)std::lround(wanted)));
+    const float scale = wanted < FONT_SIZE_MIN || wanted > FONT_SIZE_MAX ? wanted / drawn : 1.0f;
+    // Text rows count from the bottom of the window.
+    const float row = window_y(y + LABEL_BASELINE_SHIFT);
+    freetype::print_scaled(FONTS.get_Font(font_nr, drawn), window_x(x), (float)window_height() - row, scale, text);
     glColor3d(1, 1, 1);
 }

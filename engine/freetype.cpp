@@ -5,6 +5,7 @@
 
 #include FT_GLYPH_H
 
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <stdexcept>
@@ -78,9 +79,11 @@ void font_data::init(const char* fname, unsigned int h) {
     if (first_list == 0) return;
     char_textures = new unsigned[FONT_CHARACTERS];
     glGenTextures(FONT_CHARACTERS, char_textures);
+    short* widths = new short[FONT_CHARACTERS];
+    advances = widths;
     try {
         for (int c = 0; c < FONT_CHARACTERS; c++)
-            make_dlist(face.face, static_cast<unsigned char>(c), first_list, char_textures);
+            widths[c] = static_cast<short>(make_dlist(face.face, static_cast<unsigned char>(c), first_list, char_textures));
     } catch (...) {
         clean();
         throw;
@@ -95,13 +98,15 @@ void font_data::clean() {
     }
     delete[] char_textures;
     char_textures = nullptr;
+    delete[] advances;
+    advances = nullptr;
     first_list = 0;
     height = 0.0f;
 }
 
 // ---------------------------------------------------------------- one glyph
 
-void make_dlist(FT_Face face, unsigned char ch, unsigned list_base, unsigned* tex_base) {
+int make_dlist(FT_Face face, unsigned char ch, unsigned list_base, unsigned* tex_base) {
     if (FT_Load_Glyph(face, FT_Get_Char_Index(face, ch), FT_LOAD_DEFAULT) != 0)
         throw std::runtime_error("FT_Load_Glyph failed");
     GlyphHold hold;
@@ -152,8 +157,10 @@ void make_dlist(FT_Face face, unsigned char ch, unsigned list_base, unsigned* te
     glVertex2f(static_cast<float>(width), static_cast<float>(rows));
     glEnd();
     glPopMatrix();
-    glTranslatef(static_cast<float>(face->glyph->advance.x >> 6), 0, 0);
+    const int advance = static_cast<int>(face->glyph->advance.x >> 6);
+    glTranslatef(static_cast<float>(advance), 0, 0);
     glEndList();
+    return advance;
 }
 
 // ---------------------------------------------------------------- printing
@@ -176,6 +183,16 @@ void pop_projection_matrix() {
     glPopAttrib();
 }
 
+int text_width(const font_data& ft_font, const char* text) {
+    if (ft_font.advances == nullptr || text == nullptr) return 0;
+    int width = 0;
+    for (const char* p = text; *p != '\0' && *p != '\n'; p++) {
+        const unsigned char c = static_cast<unsigned char>(*p);
+        width += ft_font.advances[c < FONT_CHARACTERS ? c : '?'];
+    }
+    return width;
+}
+
 void print(const font_data& ft_font, float x, float y, const char* fmt, ...) {
     if (ft_font.first_list == 0 || ft_font.char_textures == nullptr || !gl_context_ready()) return;
     char text[16384];
@@ -186,12 +203,23 @@ void print(const font_data& ft_font, float x, float y, const char* fmt, ...) {
         std::vsnprintf(text, sizeof text, fmt, ap);
         va_end(ap);
     }
+    print_scaled(ft_font, x, y, 1.0f, text);
+}
+
+void print_scaled(const font_data& ft_font, float x, float y, float scale, const char* source) {
+    if (ft_font.first_list == 0 || ft_font.char_textures == nullptr || !gl_context_ready() || source == nullptr) return;
+    char text[16384];
+    std::snprintf(text, sizeof text, "%s", source);
     // Only codes 0..127 have display lists.
     for (char* p = text; *p != '\0'; p++)
         if (static_cast<unsigned char>(*p) >= FONT_CHARACTERS) *p = '?';
+    // Glyph quads are whole pixels from the start: a start between pixels
+    // would sample every glyph between its texels and thin strokes vanish.
+    x = std::round(x);
+    y = std::round(y);
 
     pushScreenCoordinateMatrix();
-    const float line_height = ft_font.height / 0.63f;
+    const float line_height = ft_font.height / 0.63f * scale;
     glPushAttrib(GL_LIST_BIT | GL_CURRENT_BIT | GL_ENABLE_BIT | GL_TRANSFORM_BIT);
     glMatrixMode(GL_MODELVIEW);
     glDisable(GL_LIGHTING);
@@ -206,7 +234,8 @@ void print(const font_data& ft_font, float x, float y, const char* fmt, ...) {
         while (*end != '\0' && *end != '\n') end++;
         glPushMatrix();
         glLoadIdentity();
-        glTranslatef(x, y - line_height * i, 0);
+        glTranslatef(x, std::round(y - line_height * i), 0);
+        if (scale != 1.0f) glScalef(scale, scale, 1);
         glCallLists(static_cast<GLsizei>(end - line), GL_UNSIGNED_BYTE, line);
         glPopMatrix();
         if (*end == '\0') break;

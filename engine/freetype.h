@@ -17,6 +17,8 @@ struct font_data {
     float height = 0.0f;                  ///< nominal height, pixels
     unsigned* char_textures = nullptr;    ///< 128 GL texture names, one per character; null when not rendered
     unsigned first_list = 0;              ///< display list of character c is first_list + c; 0 when not rendered
+    /// Advance of each character, whole pixels (what its display list moves right by).
+    const short* advances = nullptr;
 
     /// Renders the font file at height pixels. FreeType failures throw
     /// std::runtime_error. Without a GL context the file is still opened and
@@ -27,8 +29,13 @@ struct font_data {
 };
 
 /// Renders character ch of face into texture tex_base[ch] and compiles display
-/// list list_base + ch, which draws it and moves right by its advance.
-void make_dlist(FT_Face face, unsigned char ch, unsigned list_base, unsigned* tex_base);
+/// list list_base + ch, which draws it and moves right by its advance, which
+/// it returns (whole pixels).
+int make_dlist(FT_Face face, unsigned char ch, unsigned list_base, unsigned* tex_base);
+
+/// Width of one line of text as print draws it, pixels (codes 128..255 count
+/// as '?'); 0 for a font never rendered.
+int text_width(const font_data& ft_font, const char* text);
 
 /// Smallest power of two >= a; 1 for a <= 1.
 int next_p2(int a);
@@ -43,5 +50,8 @@ void pop_projection_matrix();
 /// Characters 128..255 show as '?'. A font that was never rendered draws nothing.
 void print(const font_data& ft_font, float x, float y, const char* fmt, ...)
     __attribute__((format(printf, 4, 5)));
+/// Prints text as print does, scaled by scale about its baseline's start. The
+/// start is put on a whole pixel first: text between pixels loses its thin strokes.
+void print_scaled(const font_data& ft_font, float x, float y, float scale, const char* text);
 
 }  // namespace freetype

@@ -1,6 +1,7 @@
 #include "engine/objet.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include "engine/draw.h"
 #include "engine/events.h"
 #include "engine/globals.h"
+#include "engine/view.h"
 #include "patch/kstr_parser.h"
 #include "synth/exit.h"
 #include "synth/names.h"
@@ -135,6 +137,9 @@ int OBJET::load_RC(const char* path) {
                 break;
             LABEL* label = new LABEL(token, lx, ly, 0, 0, font, size, colour);
             label->setxyz((float)lx, (float)ly, 0);
+            // The room the caption may take is optional, as a sprite's alpha.
+            int room = 0;
+            if (std::fscanf(f, "%d", &room) == 1) label->room = room > 0 ? room : 0;
             made = label;
         }
         // Any other keyword is skipped, one token at a time.
@@ -171,8 +176,10 @@ int OBJET::view_RC(const char* path) {
             for (char* p = caption; *p; p++)
                 if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') *p = '_';
             if (caption[0] == '\0') copy_name(caption, "_");
-            std::fprintf(f, "LABEL\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t\r\n", name, caption, (int)s->x, (int)s->y,
+            std::fprintf(f, "LABEL\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t", name, caption, (int)s->x, (int)s->y,
                          label->font_nr, label->Size, (int)label->Col);
+            if (label->room > 0) std::fprintf(f, "%d\t", label->room);
+            std::fprintf(f, "\r\n");
         } else if (dynamic_cast<SLIDER*>(s) != nullptr) {
             std::fprintf(f, "SLIDER\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t%f\t%d\r\n", name, s->SPR_NAME, (int)s->x,
                          (int)s->y, s->Is_Key, (int)s->Key, s->Additive, (double)s->Zoom, s->Angle);
@@ -193,6 +200,12 @@ int OBJET::view_RC(const char* path) {
 
 // ---------------------------------------------------------------- messages
 
+namespace {
+bool draw_on_change = true;
+}  // namespace
+
+void set_draw_on_change(bool draw) { draw_on_change = draw; }
+
 int OBJET::ajoute_message(const MESSAGE& m) {
     messages.insert(messages.begin(), m);
     return 1;
@@ -207,11 +220,18 @@ int OBJET::evolue() {
             if (m.sdl_event.type != SDL_USEREVENT) std::printf("ZZZ\n");
             continue;
         }
-        // Only buttons and knobs take messages; the rest are dropped.
-        if (auto* knob = dynamic_cast<SLIDER*>(m.target)) knob->ajoute_message(&m);
-        else if (auto* button = dynamic_cast<BUTTON*>(m.target)) button->ajoute_message(&m);
+        // Only buttons and knobs take messages; the rest are dropped. When
+        // the panel is not drawn at once, the widget takes them at once: a
+        // knob turns, a button switches, and the frame sees the change.
+        if (auto* knob = dynamic_cast<SLIDER*>(m.target)) {
+            knob->ajoute_message(&m);
+            if (!draw_on_change) knob->evolue();
+        } else if (auto* button = dynamic_cast<BUTTON*>(m.target)) {
+            button->ajoute_message(&m);
+            if (!draw_on_change) button->evolue();
+        }
     }
-    if (had_messages) {
+    if (had_messages && draw_on_change) {
         for (SPRITE* s : *current_list)
             if (s->changed) {
                 Draw_Scene(nullptr, 1);
@@ -236,7 +256,8 @@ SPRITE* OBJET::get_pointed_object() {
     // Elements are drawn shifted down and scrolled: the pointer is taken back
     // into the coordinates they are stored in, so a click acts on what is
     // drawn under it.
-    const int px = mouse_x + offsx, py = mouse_y + offsy - SPRITE_Y_SHIFT;
+    const int px = (int)std::floor(patch_x((float)mouse_x));
+    const int py = (int)std::floor(patch_y((float)mouse_y)) - SPRITE_Y_SHIFT;
     for (auto it = current_list->rbegin(); it != current_list->rend(); ++it) {
         SPRITE* s = *it;
         if (hit(*s, x, y, px, py)) {
@@ -354,8 +375,8 @@ void OBJET::Draw_Scene(SDL_Surface*, int background) {
         s->evolue();
         if (s->changed == 1 && view_mode != 2) {
             if (auto* label = dynamic_cast<LABEL*>(s)) {
-                label->x += x - offsx;
-                label->y += y - offsy;
+                label->x += x;
+                label->y += y;
                 label->blit(nullptr);
                 drawn = true;
             } else {
@@ -415,10 +436,12 @@ void destroy_panel(OBJET* panel) {
 
 // ------------------------------------------------------------ the patch area
 
-int draw_all_modules(int, int, std::vector<OBJET*>& panels, int ox, int oy, int, int background, int shadows) {
-    const float W = (float)window_width(), H = (float)window_height();
+int draw_all_modules(int, int, std::vector<OBJET*>& panels, int, int, int, int background, int shadows) {
+    // The patch area seen through the view, in patch pixels.
+    const float ox = patch_x(0), oy = patch_y(0) - SPRITE_Y_SHIFT;
+    const float W = patch_x((float)window_width()) - ox, H = patch_y((float)window_height()) - SPRITE_Y_SHIFT - oy;
     if (shadows) {
-        const RECTANGLE view((float)ox, (float)oy, 0, ox + W, oy + H, 0, nullptr);
+        const RECTANGLE view(ox, oy, 0, W, H, 0, nullptr);
         for (auto it = panels.rbegin(); it != panels.rend(); ++it) {
             OBJET* p = *it;
             if (view.overlaps(*p)) {
@@ -429,7 +452,7 @@ int draw_all_modules(int, int, std::vector<OBJET*>& panels, int ox, int oy, int,
     }
     for (auto it = panels.rbegin(); it != panels.rend(); ++it) {
         OBJET* p = *it;
-        const RECTANGLE view(ox - p->w, oy - p->h, 0, ox + W + p->w, oy + H + p->h, 0, nullptr);
+        const RECTANGLE view(ox - p->w, oy - p->h, 0, W + 2 * p->w, H + 2 * p->h, 0, nullptr);
         if (view.overlaps(*p)) p->Draw_Scene(nullptr, background);
     }
     return 1;

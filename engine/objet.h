@@ -83,6 +83,11 @@ private:
     void read_parameters(const char* token, int entry);
 };
 
+/// Whether OBJET::evolue draws a panel whose elements changed at once (the
+/// default). A frame loop that draws every changed panel itself turns it off;
+/// the widgets then take their messages in OBJET::evolue itself.
+void set_draw_on_change(bool draw);
+
 /// Deletes a panel together with the elements of its three lists (each once),
 /// for the owner that made both.
 void destroy_panel(OBJET* panel);

@@ -161,7 +161,7 @@ void LABEL::affiche() {
 }
 
 void LABEL::blit(SDL_Surface*) {
-    draw_caption(CAPTION, x, y, screen_coords, font_nr, Size, Col);
+    draw_caption(CAPTION, x, y, screen_coords, font_nr, Size, Col, room);
     changed = 1;
 }
 

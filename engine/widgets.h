@@ -82,6 +82,9 @@ public:
     char CAPTION[CAPTION_SIZE];      ///< text; '_' is shown as a space
     char last_caption[CAPTION_SIZE]; ///< CAPTION as of the last evolue
     int Size;                        ///< font size, pixels, 6..23
+    /// Width the caption may take, pixels; a longer one is drawn smaller, then
+    /// cut (fit_caption). 0: no limit.
+    int room = 0;
 
     /// Sizes outside 6..23 use 10; fonts outside 0..9 use font 0. The two
     /// middle ints are not used.

@@ -9,6 +9,7 @@
 #include "engine/draw.h"
 #include "engine/events.h"
 #include "engine/globals.h"
+#include "engine/view.h"
 #include "panels/generator_gui.h"
 #include "panels/keyboard_gui.h"
 #include "panels/mixer_gui.h"
@@ -41,6 +42,9 @@ int show_plug(SPRITE& plug, bool plugged) {
     copy_name(plug.MASK_NAME, plugged ? PLUG_MASK : UNPLUG_MASK);
     return plug.set_sprite_NAME(plugged ? PLUG : UNPLUG);
 }
+
+/// Plugs are as see-through as the wires.
+int plug_alpha() { return get_cable_look() == CABLE_HALF ? 128 : 255; }
 
 int toggle_plug(SPRITE& plug, int plugged, int unplugged) {
     int result = show_plug(plug, std::strcmp(plug.SPR_NAME, UNPLUG) == 0);
@@ -113,6 +117,7 @@ void LINK::place_plugs() {
 void LINK::blit_plugs(SDL_Surface* surface) {
     source_plug.changed = 1;
     target_plug.changed = 1;
+    source_plug.Alpha = target_plug.Alpha = plug_alpha();
     source_plug.blit(surface);
     target_plug.blit(surface);
 }
@@ -299,18 +304,21 @@ void build_cables(GENERATOR_GUI* patch) {
 
 namespace {
 /// Whether any of a cable can be in a width x height window: the wire lies
-/// within the triangle of its three control points (the middle one hangs at
-/// the sum of the ends' heights), widened by the plugs and the wire's shading.
+/// within the box of its three control points, widened by the plugs and the
+/// wire's edge.
 bool in_view(const CORDE& c, int width, int height) {
-    constexpr int MARGIN = 16;
-    const int left = std::min(c.x1, c.x2) - offsx - MARGIN, right = std::max(c.x1, c.x2) - offsx + MARGIN;
-    const int top = std::min(std::min(c.y1, c.y2), c.y1 + c.y2) - offsy + SPRITE_Y_SHIFT - MARGIN;
-    const int bottom = std::max(std::max(c.y1, c.y2), c.y1 + c.y2) - offsy + SPRITE_Y_SHIFT + MARGIN;
+    constexpr float MARGIN = 16;
+    const float sag = cable_sag_row((float)c.x1, (float)c.y1, (float)c.x2, (float)c.y2);
+    const float left = window_x((float)std::min(c.x1, c.x2) - MARGIN);
+    const float right = window_x((float)std::max(c.x1, c.x2) + MARGIN);
+    const float top = window_y(std::min((float)std::min(c.y1, c.y2), sag) + SPRITE_Y_SHIFT - MARGIN);
+    const float bottom = window_y(std::max((float)std::max(c.y1, c.y2), sag) + SPRITE_Y_SHIFT + MARGIN);
     return right >= 0 && left <= width && bottom >= 0 && top <= height;
 }
 }  // namespace
 
 void draw_cables() {
+    if (get_cable_look() == CABLE_HIDDEN) return;
     // Without a window (width 0) nothing is left out.
     const int width = window_width(), height = window_height();
     std::vector<LINK*>& shown = shown_cables();
@@ -335,6 +343,7 @@ void draw_cables() {
             if (drawn_already(drawn, *plug)) continue;
             drawn.push_back(plug);
             plug->changed = 1;
+            plug->Alpha = plug_alpha();
             plug->blit(nullptr);
         }
     }

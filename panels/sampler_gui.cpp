@@ -11,6 +11,7 @@
 #include <string>
 
 #include "engine/globals.h"
+#include "engine/view.h"
 #include "panels/file_browse.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_common.h"
@@ -248,6 +249,7 @@ void SAMPLER_GUI::Draw_Scene(SDL_Surface* surface, int background) {
     glPointSize(4);
     glColor4f(1, 1, 1, 1);
     glBegin(GL_LINES);
-    for (int i = 0; i < n; i++) glVertex2f(xy[i][0], xy[i][1]);
+    // The points are scrolled patch points: through the view like the panel.
+    for (int i = 0; i < n; i++) glVertex2f(window_x(xy[i][0] + offsx), window_y(xy[i][1] + offsy));
     glEnd();
 }

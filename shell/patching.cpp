@@ -15,6 +15,7 @@
 #include "engine/draw.h"
 #include "engine/events.h"
 #include "engine/globals.h"
+#include "engine/view.h"
 #include "panels/cables.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_globals.h"
@@ -282,8 +283,8 @@ void draw_patching(std::vector<OBJET*>&, GENERATOR_GUI* patch_panel) {
     if (d.cable == nullptr) return;
     d.cable->set(d.fixed.panel, nullptr, d.fixed.socket, nullptr, d.cable->corde.colour);
     // The pointer taken back into the coordinates panels are placed in.
-    d.cable->corde.x2 = mouse_x + offsx;
-    d.cable->corde.y2 = mouse_y + offsy - SPRITE_Y_SHIFT;
+    d.cable->corde.x2 = (int)patch_x((float)mouse_x);
+    d.cable->corde.y2 = (int)patch_y((float)mouse_y) - SPRITE_Y_SHIFT;
     d.cable->blit(nullptr);
 }
 

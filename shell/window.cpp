@@ -27,6 +27,8 @@
 #include "shell/keyboard_play.h"
 #include "shell/patching.h"
 #include "shell/save_command.h"
+#include "shell/window_frame.h"
+#include "shell/window_view.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 
@@ -36,11 +38,6 @@ void ask_to_quit() { window_quit = true; }
 
 /// Pixels the arrow keys scroll the patch area by.
 constexpr int SCROLL_STEP = 40;
-
-// The keys and mouse actions, at the foot of the window.
-const char* const HELP_LINE =
-    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | "
-    "Home | Ctrl+S: save | Ctrl+Z: undo cable | Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -53,6 +50,7 @@ struct SCENE {
     std::vector<std::pair<OBJET*, std::pair<std::vector<SPRITE*>*, int>>> fronts;
     int pan_from_x = 0, pan_from_y = 0;    ///< scroll offsets when the middle button went down
     bool panning = false;
+    FRAME_PAINTER painter;                 ///< draws what changed since the last frame
 
     void build() {
         current_patch() = gen;
@@ -72,6 +70,8 @@ struct SCENE {
         objets_panel_front = patch_panel->objets;
         BACK_VIEW_TOGGLE = 0;
         fronts.clear();
+        set_rack(shown);
+        painter.redraw_all();
     }
 
     void destroy() {
@@ -110,22 +110,6 @@ struct SCENE {
     }
 };
 
-// The help line, and above it the status line when there is news.
-void draw_help_line(int width, const char* status) {
-    const int height = window_height();
-    const bool news = status != nullptr && status[0] != '\0';
-    const int rows = news ? 42 : 22;
-    FillRect(0, height - RECT_Y_SHIFT - rows, width, rows, (int)0xE0101418u);
-    // Text rows count from the bottom of the window.
-    if (news) {
-        glColor3d(1.0, 0.78, 0.35);
-        freetype::print(FONTS.get_Font(0, 12), 10, 27, "%s", status);
-    }
-    glColor3d(0.85, 0.82, 0.72);
-    freetype::print(FONTS.get_Font(0, 11), 10, 7, "%s", HELP_LINE);
-    glColor3d(1, 1, 1);
-}
-
 // The keys of the window itself; true when the key was one of them.
 bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     const bool ctrl = (mod & KMOD_CTRL) != 0;
@@ -137,6 +121,7 @@ bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
         patching_undo(scene.patch_panel);
         return true;
     }
+    if (view_key(key, mod, BACK_VIEW_TOGGLE != 0, scene.shown)) return true;
     switch (key) {
     case SDLK_TAB: scene.toggle_backs(); return true;
     case SDLK_LEFT: offsx -= SCROLL_STEP; return true;
@@ -148,6 +133,27 @@ bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     }
 }
 
+// What the window itself does with an event before the panels see it:
+// follow a resize, draw again when uncovered, zoom or scroll with the wheel.
+// True when the event was used up.
+bool window_event(SCENE& scene, const SDL_Event& e) {
+    const bool backs = BACK_VIEW_TOGGLE != 0;
+    if (backs && (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP || e.type == SDL_KEYDOWN ||
+                  (e.type == SDL_MOUSEMOTION && e.motion.state != 0)))
+        scene.painter.patching_input();
+    switch (e.type) {
+    case SDL_VIDEORESIZE:
+        if (follow_resize(e.resize.w, e.resize.h))
+            std::printf("Window resized (%d x %d)\n", window_width(), window_height());
+        std::fflush(stdout);
+        scene.painter.redraw_all();
+        return true;
+    case SDL_VIDEOEXPOSE:
+    case SDL_ACTIVEEVENT: scene.painter.redraw_all(); return false;
+    default: return view_wheel(e);
+    }
+}
+
 // Drains the window's events into the panels; *count says how many came.
 // False when the window was closed.
 bool handle_events(SCENE& scene, int* count) {
@@ -156,6 +162,7 @@ bool handle_events(SCENE& scene, int* count) {
     while (SDL_PollEvent(&event)) {
         ++*count;
         if (event.type == SDL_QUIT) return false;
+        if (window_event(scene, event)) continue;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
         if (patching_event(event, scene.shown, scene.patch_panel)) continue;
         if (keyboard_play_event(event, scene.shown)) continue;
@@ -175,28 +182,12 @@ bool handle_events(SCENE& scene, int* count) {
     return true;
 }
 
-void draw_frame(SCENE& scene, int width, int height) {
-    // Cleared to the background's colour: rectangles start 13 rows low.
-    const unsigned rack = (unsigned)scene.background->COLOR;
-    glClearColor(((rack >> 16) & 0xFF) / 255.0f, ((rack >> 8) & 0xFF) / 255.0f, (rack & 0xFF) / 255.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    OrthoMode(0, 0, width, height);
-    // The background does not scroll.
-    const int sx = offsx, sy = offsy;
-    offsx = offsy = 0;
-    scene.background->toggle_all_draw_flag(1);
-    scene.background->Draw_Scene(nullptr, 1);
-    offsx = sx;
-    offsy = sy;
-    // Messages first (they may switch pictures), then every element is drawn
-    // afresh: the frame is rebuilt from nothing each time.
+// Messages (they may switch pictures) and the values panels mirror: every
+// frame, whether or not it is drawn.
+void evolve_panels(SCENE& scene) {
     for (OBJET* p : scene.shown) p->evolue();
-    for (OBJET* p : scene.shown) p->toggle_all_draw_flag(1);
-    draw_all_modules(0, 0, scene.shown, offsx, offsy, 0, 1, 1);
-    draw_patching(scene.shown, scene.patch_panel);
-    draw_help_line(width, patching_status());
-    PerspectiveMode();
 }
+
 }  // namespace
 
 void require_display() {
@@ -230,22 +221,23 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     using clock = std::chrono::steady_clock;
     const auto period = std::chrono::microseconds(1000000 / MAIN_LOOP_HZ);
     auto next = clock::now();
-    // Events and remote orders are served every frame; the picture is drawn
-    // at the full rate while the player acts and for a moment after, and at
-    // IDLE_DIVIDER times less otherwise (software GL costs a core per 60 frames).
-    constexpr int IDLE_DIVIDER = 6;
-    const auto lively = std::chrono::seconds(2);
-    auto last_action = clock::now();
+    // Panels are drawn by the frame, only where something changed. While
+    // the player acts, every frame; a while after the last event, what the
+    // sound moves (lamps, displays) is looked at every IDLE_DIVIDER frames.
+    set_draw_on_change(false);
+    constexpr int IDLE_DIVIDER = 3;
+    const auto lively = std::chrono::milliseconds(500);
+    auto last_event = clock::now();
     long frame = 0;
     while (!window_quit) {
         int events = 0;
         if (!handle_events(scene, &events)) break;
         if (window_quit) break;
-        if (events > 0) last_action = clock::now();
-        const bool draw = clock::now() - last_action < lively || frame++ % IDLE_DIVIDER == 0;
-        if (draw) draw_frame(scene, setup.width, setup.height);
+        if (events > 0) last_event = clock::now();
+        const bool look = clock::now() - last_event < lively || frame++ % IDLE_DIVIDER == 0;
+        if (look) evolve_panels(scene);
         if (!chores()) break;
-        if (draw) SDL_GL_SwapBuffers();
+        if (look) scene.painter.draw_changes(FRAME_SCENE{scene.background, &scene.shown, scene.patch_panel});
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
@@ -253,13 +245,13 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
             scene.destroy();
             scene.build();
             CALLBACK_READY.store(1, std::memory_order_release);
-            last_action = clock::now();
         }
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;
         std::this_thread::sleep_until(next);
     }
+    set_draw_on_change(true);
     set_escape_action(nullptr);
     scene.destroy();
     destroy_panel(scene.background);

@@ -393,10 +393,11 @@ constexpr int back_header(int h) { return h >= 80 ? kHeader : kSmallHeader; }
 constexpr int jack_column(int i, int n, int w) { return 6 + (2 * i + 1) * (w - 12) / (2 * n) - kJack / 2; }
 /// Baseline of the caption under a socket whose top is at y.
 constexpr int jack_caption_y(int y) { return y + kJack + 10; }
-/// Caption font and size (points, as labels).
-constexpr int kJackFont = kCond, kJackSize = 6;
-/// Caption colours: light on the dark plate, dark on the outputs' plate.
-constexpr int kJackInk = 0xd8d4ca, kJackOutInk = 0x1c1e22;
+/// Caption font and size (points, as labels): 7 points are 9 pixels, the
+/// least that reads at a glance.
+constexpr int kJackFont = kCond, kJackSize = 7;
+/// Caption colours: near white on the dark plate, near black on the outputs' light plate.
+constexpr int kJackInk = 0xf4f0e6, kJackOutInk = 0x101114;
 
 struct Socket {
     const char* name;     ///< socket element name (see above)

@@ -1,7 +1,9 @@
 // Resource files of the panels (data/RC/*.RC, the backs' RC/BACK_*.RC and
 // the set-up window's FOND_GLOBAL.RC), written from the layout table in the
 // panels' own writer style: tab-separated fields, "\r\n" line ends.
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -18,7 +20,7 @@ using layout::Kind;
 // Fields are read as white-space separated tokens.
 bool one_token(const char* s) { return *s && !std::strpbrk(s, " \t\r\n"); }
 
-bool write_item(FILE* f, const Item& it) {
+bool write_item(FILE* f, const Item& it, int room = 0) {
     if (it.kind != Kind::Sprite && it.kind != Kind::Button && it.kind != Kind::Knob && it.kind != Kind::Label)
         return true;  // engraved on the face
     if (!one_token(it.name)) return false;
@@ -35,11 +37,32 @@ bool write_item(FILE* f, const Item& it) {
             std::fprintf(f, "SLIDER\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t%f\t%d\r\n", it.name, it.img, it.x, it.y, 0, 0, 0, it.zoom, 0);
             return one_token(it.img);
         case Kind::Label:
-            std::fprintf(f, "LABEL\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t\r\n", it.name, it.img, it.x, layout::rc_label_y(it.y), it.font,
+            std::fprintf(f, "LABEL\t%s\t%s\t%d\t%d\t%d\t%d\t%d\t", it.name, it.img, it.x, layout::rc_label_y(it.y), it.font,
                          it.size, it.colour);
+            // The room a caption may take: the engine draws a longer one smaller, then cuts it.
+            if (room > 0) std::fprintf(f, "%d\t", room);
+            std::fprintf(f, "\r\n");
             return one_token(it.img);
         default: return true;
     }
+}
+
+// The width a label may take before it meets what stands right of it on the
+// same strip: a button, an engraved legend, the panel's edge. Titles and
+// file names only; the values fit their windows by their format.
+int room_of(const layout::Panel& p, const Item& label) {
+    const bool title = !std::strcmp(label.name, "label_NAME");
+    if (!title && std::strcmp(label.name, "LABEL_FILENAME") != 0) return 0;
+    if (!title) return label.w > 0 ? label.w - 8 : 0;
+    float limit = p.w - 8.0f;
+    for (const Item& it : p.items) {
+        // Things on the same row: their box spans the label's baseline.
+        if (it.kind == Kind::Button && it.x > label.x && it.y <= label.y && it.y + 18 >= label.y - 8)
+            limit = std::min(limit, it.x - 4.0f);
+        if (it.kind == Kind::Legend && it.x > label.x && std::abs(it.y - label.y) <= 4)
+            limit = std::min(limit, it.x - text_width(Font::CondBold, it.w, it.name) / 2 - 6);
+    }
+    return std::max(0, int(limit) - label.x);
 }
 
 const layout::Panel* panel_of(const char* rc) {
@@ -63,7 +86,14 @@ bool write_back(const layout::Back& b) {
     bool ok = true;
     std::fprintf(f, "THIS\tCOLOR=0;WIDTH=%d;HEIGHT=%d;ALPHA=255;\r\n", front->w, front->h);
     const bool small = layout::back_header(front->h) == layout::kSmallHeader;
-    ok = write_item(f, small ? layout::name_label(b.name, 6, 11, 7) : layout::name_label(b.name, 16, 15)) && ok;
+    const Item title = small ? layout::name_label(b.name, 6, 11, 7) : layout::name_label(b.name, 16, 15);
+    // The type is engraved at the right of wide backs' strips (faces' back()).
+    float limit = front->w - 8.0f;
+    if (front->w >= 200) {
+        const std::string type = front->w >= 400 ? std::string(front->title) + " \xc2\xb7 CONNECTIONS" : front->title;
+        limit = front->w - 16.0f - text_width(Font::CondBold, 10, type) - 8;
+    }
+    ok = write_item(f, title, std::max(0, int(limit) - title.x)) && ok;
     // Captions are drawn by the font engine at its pixel size; centring them
     // needs the same font the generator measures with.
     const int px = int(std::lround(layout::kJackSize * 96.0 / 72.0));
@@ -108,7 +138,7 @@ bool write_rc_files() {
         std::fprintf(f, "THIS\tCOLOR=0;WIDTH=%d;HEIGHT=%d;ALPHA=255;\r\n", p.w, p.h);
         // Entries first in the file are drawn last and found first under the
         // pointer, so the face comes last: widgets stay on top of it.
-        for (const Item& it : p.items) ok = write_item(f, it) && ok;
+        for (const Item& it : p.items) ok = write_item(f, it, it.kind == Kind::Label ? room_of(p, it) : 0) && ok;
         std::fprintf(f, "SPRITE\tIMAGE_FOND\t%s\t0\t0\t0\t0\t0\t0\t%f\t0\t255\r\n", p.face, 1.0);
         ok = std::fclose(f) == 0 && ok;
     }

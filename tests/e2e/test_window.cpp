@@ -225,3 +225,110 @@ TEST(WindowPanels, PatchPanelReloadsAnotherPatch) {
     program.xdotool("key Escape");
     EXPECT_EQ(program.status_within(15000), 0) << file_text(program.log);
 }
+
+// --- reading at any size ----------------------------------------------------
+
+namespace {
+// Two oscillators: the first panel at (0, 25), the second at (0, 167.5), half
+// a pixel between rows. Their titles start alike ("VCO SERB").
+std::string two_oscillator_patch() {
+    const std::string path = test_temp_path("two_vco.ksy");
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    std::fprintf(f, "BEGIN_OBJECTS_DECLARE\nVCO_SERB_1;TYPE=1;FREQ=440;AMOUNT=0.8;\nVCO_SERB_2;TYPE=1;FREQ=440;AMOUNT=0.8;\n"
+                    "SOUND_OUT;;\nEND_OBJECTS_DECLARE\nBEGIN_LINKS_DECLARE\nSOUND_OUT;IN=VCO_SERB_1;\nEND_LINKS_DECLARE\n");
+    std::fclose(f);
+    return path;
+}
+
+bool bright(const unsigned char* p) { return p[0] + p[1] + p[2] > 450; }
+}  // namespace
+
+TEST(WindowView, TitleOnAHalfPixelRowHasTheInkOfOneOnAWholeRow) {
+    XVFB& x = shared_xvfb();
+    ASSERT_FALSE(x.display().empty());
+    PROGRAM program(x, {two_oscillator_patch()});
+    ASSERT_TRUE(program.window_shown()) << file_text(program.log);
+    // Title baselines: panel y + 9 + 21, rounded: rows 55 and round(197.5) = 198;
+    // the faces behind them start at rows 40 and round(182.5) = 183: 143 apart.
+    constexpr int TOP = 55 - 11, ROWS = 14, SHIFT = 143, LEFT = 16, COLUMNS = 56;  // "VCO SERB"
+    SHOT shot;
+    int ink = 0;
+    ASSERT_TRUE(wait_until(
+        [&] {
+            shot = take_screenshot(x, test_temp_path("titles.ppm"));
+            ink = 0;
+            if (shot.height < TOP + SHIFT + ROWS) return false;
+            for (int r = 0; r < ROWS; r++)
+                for (int c = 0; c < COLUMNS; c++) ink += bright(shot.at(LEFT + c, TOP + r));
+            return ink > 40;
+        },
+        milliseconds(10000)))
+        << "no title ink";
+    int differing = 0, ink_below = 0;
+    for (int r = 0; r < ROWS; r++)
+        for (int c = 0; c < COLUMNS; c++) {
+            const unsigned char* a = shot.at(LEFT + c, TOP + r);
+            const unsigned char* b = shot.at(LEFT + c, TOP + SHIFT + r);
+            ink_below += bright(b);
+            for (int k = 0; k < 3; k++) differing += std::abs(a[k] - b[k]) > 24;
+        }
+    EXPECT_EQ(ink_below, ink);
+    EXPECT_EQ(differing, 0);
+    program.xdotool("key Escape");
+    EXPECT_EQ(program.status_within(10000), 0);
+}
+
+TEST(WindowView, KnobRaisesThePitchAtHalfSize) {
+    XVFB& x = shared_xvfb();
+    ASSERT_FALSE(x.display().empty());
+    const std::string record = std::string(KEL_DATA_DIR) + "/record.wav";
+    std::remove(record.c_str());
+    PROGRAM program(x, {"--record", one_oscillator_patch()});
+    ASSERT_TRUE(program.window_shown()) << file_text(program.log);
+    // Four notches of Ctrl+wheel down with the pointer on the window's corner:
+    // 90, 75, 67 then 50 %, and the corner stays the patch's origin.
+    program.xdotool("mousemove 0 0 keydown ctrl click 5 click 5 click 5 click 5 keyup ctrl");
+    pause(500);
+    const int knob_x = FREQ_KNOB_X / 2, knob_y = FREQ_KNOB_Y / 2;
+    program.xdotool("mousemove " + std::to_string(knob_x) + " " + std::to_string(knob_y) + " mousedown 1");
+    program.xdotool("mousemove " + std::to_string(knob_x) + " " + std::to_string(knob_y + 60));
+    program.xdotool("mouseup 1");
+    pause(800);
+    program.xdotool("mousemove " + std::to_string(VCO_POWER_X / 2) + " " + std::to_string(VCO_POWER_Y / 2) + " click 1");
+    pause(800);
+    program.xdotool("key Escape");
+    ASSERT_EQ(program.status_within(15000), 0) << file_text(program.log);
+
+    const std::vector<short> all = left_channel(record);
+    std::remove(record.c_str());
+    const std::vector<short> heard = audible_part(all);
+    ASSERT_GT(heard.size(), 44100u);
+    EXPECT_NEAR(pitch(std::vector<short>(heard.begin(), heard.begin() + 8820)), 440.0, 3.0);
+    EXPECT_NEAR(pitch(std::vector<short>(heard.end() - 8820, heard.end())), 500.0, 3.0);
+    const auto last_loud = std::find_if(all.rbegin(), all.rend(), [](short v) { return std::abs(v) > 100; });
+    EXPECT_GT(last_loud - all.rbegin(), 44100 * 3 / 10) << "the power button under the pointer was not pressed";
+}
+
+TEST(WindowView, ResizedWindowKeepsTheHelpLineAtItsFoot) {
+    XVFB& x = shared_xvfb();
+    ASSERT_FALSE(x.display().empty());
+    PROGRAM program(x, {one_oscillator_patch()});
+    ASSERT_TRUE(program.window_shown()) << file_text(program.log);
+    program.xdotool("search --name '^z_ozodive' windowsize 700 520");
+    ASSERT_TRUE(program.says("Window resized (700 x 520)")) << file_text(program.log);
+    // The foot's dark strip with the help text's ink in its bottom rows, and
+    // the rack above it.
+    auto foot_at_bottom = [&] {
+        const SHOT s = take_screenshot(x, test_temp_path("resized.ppm"));
+        if (s.height < 520) return false;
+        int ink = 0;
+        for (int r = 520 - 18; r < 520; r++)
+            for (int c = 10; c < 300; c++) ink += bright(s.at(c, r)) || s.at(c, r)[0] > 150;
+        const unsigned char* strip = s.at(4, 519);
+        const unsigned char* rack = s.at(690, 420);
+        return ink > 30 && strip[0] < 40 && strip[2] < 50 && rack[0] > 20;
+    };
+    EXPECT_TRUE(wait_until(foot_at_bottom, milliseconds(8000)));
+    program.xdotool("key Escape");
+    EXPECT_EQ(program.status_within(10000), 0);
+}

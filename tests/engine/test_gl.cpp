@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstring>
 
 #include "engine/display.h"
 #include "engine/draw.h"
@@ -117,6 +118,27 @@ TEST_F(GlDrawing, TextInkAndLineStep) {
     EXPECT_LT(ink_rows(0, H).first, 0);
     freetype::print(font, x, base, "%s", "\xC3\xA9");
     EXPECT_GE(ink_rows(0, H).first, 0);
+    FONTS.Clean_Fonts();
+}
+
+TEST_F(GlDrawing, CaptionsShrinkThenEndInDots) {
+    FONTS.load_TTF(const_cast<char*>(SANS));
+    auto width = [](const char* text, int size) { return freetype::text_width(FONTS.get_Font(0, size), text); };
+    char text[800] = "VCO LFO SLOW";
+    // Room enough: unchanged.
+    EXPECT_EQ(fit_caption(text, 0, 8, width(text, 8)), 8);
+    EXPECT_STREQ(text, "VCO LFO SLOW");
+    // A little short: a smaller size that fits.
+    const int size = fit_caption(text, 0, 8, width(text, 8) - 4);
+    EXPECT_LT(size, 8);
+    EXPECT_GE(size, CAPTION_MIN_SIZE);
+    EXPECT_LE(width(text, size), width("VCO LFO SLOW", 8) - 4);
+    EXPECT_STREQ(text, "VCO LFO SLOW");
+    // Far too short: the smallest size, cut, ending in "..".
+    EXPECT_EQ(fit_caption(text, 0, 8, 40), CAPTION_MIN_SIZE);
+    EXPECT_LE(width(text, CAPTION_MIN_SIZE), 40);
+    EXPECT_STREQ(text + std::strlen(text) - 2, "..");
+    EXPECT_EQ(std::strncmp(text, "VCO", 3), 0);
     FONTS.Clean_Fonts();
 }
 
