@@ -1,5 +1,6 @@
 #include "synth/sequencer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -172,8 +173,28 @@ std::vector<unsigned char> encode_grid(const SEQUENCER& q) {
 
 }  // namespace
 
-int SEQUENCER::save_partition(const char* path) {
+// The reader refuses a step whose note number lies outside the note table and
+// clamps a step count outside 1..64; the sequencer plays such a step as a rest
+// and such a count as the nearest in range. The file gets exactly that, so a
+// saved patch reloads as it played.
+std::vector<unsigned char> SEQUENCER::partition_bytes() const {
     std::vector<unsigned char> bytes = encode_grid(*this);
+    unsigned char* steps_at = bytes.data() + 4 * SEQ_PATTERNS;
+    for (int p = 0; p < SEQ_PATTERNS; p++)
+        put32(steps_at, static_cast<std::uint32_t>(std::clamp(NBR_STEP[p], 1, SEQ_STEPS)));
+    unsigned char* note_at = bytes.data() + 4 * (2 * SEQ_PATTERNS + 2 * GRID);
+    unsigned char* octave_at = note_at + 4 * GRID;
+    for (int i = 0; i < GRID; i++) {
+        const long long n = static_cast<long long>(octave[i]) * 12 + note[i];
+        const bool rest = n < 0 || n >= NOTE2FREQ_SIZE;
+        put32(note_at, rest ? 0u : static_cast<std::uint32_t>(note[i]));
+        put32(octave_at, rest ? 0u : static_cast<std::uint32_t>(octave[i]));
+    }
+    return bytes;
+}
+
+int SEQUENCER::save_partition(const char* path) {
+    const std::vector<unsigned char> bytes = partition_bytes();
     FILE* f = std::fopen(path, "wb");
     if (f == nullptr) return 0;
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "synth/ports.h"
 
@@ -12,6 +13,9 @@ constexpr int SEQ_PATTERNS = 64;
 constexpr int SEQ_STEPS = 64;
 /// Size of a pattern file in bytes: the raw grid, little-endian.
 constexpr int PARTITION_FILE_BYTES = 82432;
+/// Highest note within an octave that the panel and the remote control set
+/// (0..12: 12 is the first note of the next octave).
+constexpr int SEQ_NOTE_MAX = 12;
 
 /// Keyboard: outputs the frequency of its note; its panel drives the gate and sync.
 class KEYBOARD : public OUTPUT, public OUTPUT_GATE, public OUTPUT_SYNC {
@@ -56,8 +60,13 @@ public:
 
     SEQUENCER();
     int evolue() override;
-    /// Writes the grid to path. 1 on success, 0 when the file cannot be created.
+    /// Writes the grid to path (partition_bytes). 1 on success, 0 when the file
+    /// cannot be created.
     int save_partition(const char* path);
+    /// The grid as a pattern file holds it: steps beyond the note table become
+    /// rests and step counts are brought within 1..64, as they play, so that the
+    /// reader always takes the file back.
+    std::vector<unsigned char> partition_bytes() const;
     /// Reads the grid from path. 1 on success, 0 when the file cannot be opened.
     int load_partition(const char* path);
     /// A 64-bit digest of the whole grid (every divider, step count and step).
