@@ -1,6 +1,7 @@
 // Note sources: the keyboard and the step sequencer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -69,6 +70,9 @@ public:
     std::vector<unsigned char> partition_bytes() const;
     /// Reads the grid from path. 1 on success, 0 when the file cannot be opened.
     int load_partition(const char* path);
+    /// load_partition on the first size bytes of a pattern file held in memory
+    /// (bytes past the file's length are not read); path names it in messages.
+    int load_partition_bytes(const unsigned char* data, std::size_t size, const char* path);
     /// A 64-bit digest of the whole grid (every divider, step count and step).
     std::uint64_t grid_signature() const;
     /// True when the grid differs from what partition_file_name held when it was
