@@ -118,39 +118,22 @@ namespace {
 
 constexpr int GRID = SEQ_PATTERNS * SEQ_STEPS;
 
-// Little-endian words, in straight-line code: a grid is 20,608 of them, and
-// the fuzzing build traces every test a loop makes.
-void put32(unsigned char*& at, std::uint32_t w) {
-    at[0] = static_cast<unsigned char>(w);
-    at[1] = static_cast<unsigned char>(w >> 8);
-    at[2] = static_cast<unsigned char>(w >> 16);
-    at[3] = static_cast<unsigned char>(w >> 24);
-    at += 4;
+// A pattern file holds the grid's words little-endian: on a little-endian
+// host (x86-64, which the program is built for) that is their memory image,
+// copied whole rather than byte by byte (the fuzzing build traces every test
+// a loop makes, and a grid is 20,608 words).
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pattern files hold little-endian words");
+static_assert(sizeof(int) == 4 && sizeof(float) == 4, "pattern files hold 4-byte words");
+
+template <typename T>
+void put_words(unsigned char*& at, const T* v, int n) {
+    std::memcpy(at, v, 4 * static_cast<std::size_t>(n));
+    at += 4 * n;
 }
-std::uint32_t get32(const unsigned char*& at) {
-    const std::uint32_t w = static_cast<std::uint32_t>(at[0]) | static_cast<std::uint32_t>(at[1]) << 8 |
-                            static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-    at += 4;
-    return w;
-}
-void put_floats(unsigned char*& at, const float* v, int n) {
-    for (int i = 0; i < n; i++) {
-        std::uint32_t w;
-        std::memcpy(&w, &v[i], 4);
-        put32(at, w);
-    }
-}
-void put_ints(unsigned char*& at, const int* v, int n) {
-    for (int i = 0; i < n; i++) put32(at, static_cast<std::uint32_t>(v[i]));
-}
-void get_floats(const unsigned char*& at, float* v, int n) {
-    for (int i = 0; i < n; i++) {
-        std::uint32_t w = get32(at);
-        std::memcpy(&v[i], &w, 4);
-    }
-}
-void get_ints(const unsigned char*& at, int* v, int n) {
-    for (int i = 0; i < n; i++) v[i] = static_cast<int>(get32(at));
+template <typename T>
+void get_words(const unsigned char*& at, T* v, int n) {
+    std::memcpy(v, at, 4 * static_cast<std::size_t>(n));
+    at += 4 * n;
 }
 
 // The grid in file order, as one block of PARTITION_FILE_BYTES.
@@ -168,13 +151,13 @@ struct GridImage {
 std::vector<unsigned char> encode_grid(const SEQUENCER& q) {
     std::vector<unsigned char> bytes(PARTITION_FILE_BYTES);
     unsigned char* at = bytes.data();
-    put_floats(at, q.divider, SEQ_PATTERNS);
-    put_ints(at, q.NBR_STEP, SEQ_PATTERNS);
-    put_floats(at, q.LENGHT, GRID);
-    put_ints(at, q.bypass, GRID);
-    put_ints(at, q.note, GRID);
-    put_ints(at, q.octave, GRID);
-    put_floats(at, q.volume, GRID);
+    put_words(at, q.divider, SEQ_PATTERNS);
+    put_words(at, q.NBR_STEP, SEQ_PATTERNS);
+    put_words(at, q.LENGHT, GRID);
+    put_words(at, q.bypass, GRID);
+    put_words(at, q.note, GRID);
+    put_words(at, q.octave, GRID);
+    put_words(at, q.volume, GRID);
     return bytes;
 }
 
@@ -186,16 +169,17 @@ std::vector<unsigned char> encode_grid(const SEQUENCER& q) {
 // saved patch reloads as it played.
 std::vector<unsigned char> SEQUENCER::partition_bytes() const {
     std::vector<unsigned char> bytes = encode_grid(*this);
-    unsigned char* steps_at = bytes.data() + 4 * SEQ_PATTERNS;
-    for (int p = 0; p < SEQ_PATTERNS; p++)
-        put32(steps_at, static_cast<std::uint32_t>(std::clamp(NBR_STEP[p], 1, SEQ_STEPS)));
-    unsigned char* note_at = bytes.data() + 4 * (2 * SEQ_PATTERNS + 2 * GRID);
-    unsigned char* octave_at = note_at + 4 * GRID;
+    int steps[SEQ_PATTERNS];
+    for (int p = 0; p < SEQ_PATTERNS; p++) steps[p] = std::clamp(NBR_STEP[p], 1, SEQ_STEPS);
+    unsigned char* at = bytes.data() + 4 * SEQ_PATTERNS;
+    put_words(at, steps, SEQ_PATTERNS);
+    unsigned char* const notes = bytes.data() + 4 * (2 * SEQ_PATTERNS + 2 * GRID);
+    unsigned char* const octaves = notes + 4 * GRID;
     for (int i = 0; i < GRID; i++) {
         const long long n = static_cast<long long>(octave[i]) * 12 + note[i];
-        const bool rest = n < 0 || n >= NOTE2FREQ_SIZE;
-        put32(note_at, rest ? 0u : static_cast<std::uint32_t>(note[i]));
-        put32(octave_at, rest ? 0u : static_cast<std::uint32_t>(octave[i]));
+        if (n >= 0 && n < NOTE2FREQ_SIZE) continue;
+        std::memset(notes + 4 * i, 0, 4);  // a rest: note 0 of octave 0
+        std::memset(octaves + 4 * i, 0, 4);
     }
     return bytes;
 }
@@ -219,10 +203,11 @@ int SEQUENCER::load_partition(const char* path) {
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return 0;
     std::printf("Partitions Loading [%s]\n", path);
-    std::vector<unsigned char> file(PARTITION_FILE_BYTES);
-    const std::size_t got = std::fread(file.data(), 1, file.size(), f);
+    // Not zeroed: only the bytes read are used.
+    const std::unique_ptr<unsigned char[]> file(new unsigned char[PARTITION_FILE_BYTES]);
+    const std::size_t got = std::fread(file.get(), 1, PARTITION_FILE_BYTES, f);
     std::fclose(f);
-    return load_partition_bytes(file.data(), got, path);
+    return load_partition_bytes(file.get(), got, path);
 }
 
 int SEQUENCER::load_partition_bytes(const unsigned char* data, std::size_t size, const char* path) {
@@ -233,15 +218,16 @@ int SEQUENCER::load_partition_bytes(const unsigned char* data, std::size_t size,
         if (size > 0) std::memcpy(bytes.data(), data, size);
     }
 
-    auto image = std::make_unique<GridImage>();
+    // Default-initialised (not zeroed): every word is read into it below.
+    const std::unique_ptr<GridImage> image(new GridImage);
     const unsigned char* at = bytes.empty() ? data : bytes.data();
-    get_floats(at, image->divider, SEQ_PATTERNS);
-    get_ints(at, image->steps, SEQ_PATTERNS);
-    get_floats(at, image->length, GRID);
-    get_ints(at, image->bypass, GRID);
-    get_ints(at, image->note, GRID);
-    get_ints(at, image->octave, GRID);
-    get_floats(at, image->volume, GRID);
+    get_words(at, image->divider, SEQ_PATTERNS);
+    get_words(at, image->steps, SEQ_PATTERNS);
+    get_words(at, image->length, GRID);
+    get_words(at, image->bypass, GRID);
+    get_words(at, image->note, GRID);
+    get_words(at, image->octave, GRID);
+    get_words(at, image->volume, GRID);
 
     for (int i = 0; i < GRID; i++) {
         const long long n = static_cast<long long>(image->octave[i]) * 12 + image->note[i];
@@ -278,16 +264,19 @@ constexpr std::uint64_t FNV_OFFSET = 14695981039346656037ull, FNV_PRIME = 109951
 void digest(std::uint64_t& h, const void* data, std::size_t bytes) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     std::size_t i = 0;
-    // Byte by byte all the same, eight to a turn of the loop.
+    // Byte by byte all the same (little-endian: the first byte is the lowest),
+    // eight to a turn of the loop.
     for (; i + 8 <= bytes; i += 8) {
-        h = (h ^ p[i]) * FNV_PRIME;
-        h = (h ^ p[i + 1]) * FNV_PRIME;
-        h = (h ^ p[i + 2]) * FNV_PRIME;
-        h = (h ^ p[i + 3]) * FNV_PRIME;
-        h = (h ^ p[i + 4]) * FNV_PRIME;
-        h = (h ^ p[i + 5]) * FNV_PRIME;
-        h = (h ^ p[i + 6]) * FNV_PRIME;
-        h = (h ^ p[i + 7]) * FNV_PRIME;
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        h = (h ^ (w & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 8 & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 16 & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 24 & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 32 & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 40 & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 48 & 0xFF)) * FNV_PRIME;
+        h = (h ^ (w >> 56)) * FNV_PRIME;
     }
     for (; i < bytes; i++) h = (h ^ p[i]) * FNV_PRIME;
 }
