@@ -39,10 +39,25 @@ void FONT_ENGINE::Load_Fonts(const char* path) {
         std::printf("Impossible d'ouvrir [%s]\n", path);
         kel_exit(-1);
     }
+    read_font_list(f.get());
+}
+
+void FONT_ENGINE::Load_Fonts_Text(const char* data, std::size_t size) {
+    Clean_Fonts();
+    // The list is only read: the buffer is never written through the stream.
+    std::unique_ptr<std::FILE, FileCloser> f(fmemopen(const_cast<char*>(size > 0 ? data : ""), size, "r"));
+    if (!f) {
+        std::printf("Cannot read a font list from memory\n");
+        kel_exit(-1);
+    }
+    read_font_list(f.get());
+}
+
+void FONT_ENGINE::read_font_list(std::FILE* f) {
     char header[60], name[60], file[60];
-    if (std::fscanf(f.get(), "%59s %59s", header, header) != 2) return;
-    while (std::fscanf(f.get(), "%59s", name) == 1 && std::strcmp(name, "END") != 0) {
-        if (std::fscanf(f.get(), "%59s", file) != 1 || file[0] == '#') return;
+    if (std::fscanf(f, "%59s %59s", header, header) != 2) return;
+    while (std::fscanf(f, "%59s", name) == 1 && std::strcmp(name, "END") != 0) {
+        if (std::fscanf(f, "%59s", file) != 1 || file[0] == '#') return;
         if (font_count >= FONT_ENGINE_FONTS) {
             std::printf("Font table full, [%s] not loaded\n", name);
             continue;
@@ -71,10 +86,12 @@ FONT_ENGINE& FONT_ENGINE::load_TTF(const char* file) {
         return *this;
     }
     freetype::font_data* sizes = font_table[font_count];
+    // The file is opened once for all its sizes.
+    const freetype::font_file opened(file);
     for (int size = FONT_SIZE_MIN; size <= FONT_SIZE_MAX; size++) {
         std::printf("()[%d][%s][%d]\n", font_count, file == nullptr ? "" : file, size);
         try {
-            sizes[size].init(file, static_cast<unsigned>(size));
+            sizes[size].init(opened, static_cast<unsigned>(size));
         } catch (...) {
             for (int done = FONT_SIZE_MIN; done < size; done++) sizes[done].clean();
             throw;

@@ -3,6 +3,9 @@
 // font with get_Font and print with freetype::print.
 #pragma once
 
+#include <cstddef>
+#include <cstdio>
+
 #include "engine/freetype.h"
 
 /// Fonts a FONT_ENGINE holds.
@@ -35,6 +38,8 @@ public:
     /// the end of the file. A list that cannot be opened ends the process
     /// (status -1); a font whose file FreeType cannot read is reported and skipped.
     void Load_Fonts(const char* path);
+    /// Load_Fonts on a font list held in memory (size bytes at data).
+    void Load_Fonts_Text(const char* data, std::size_t size);
     /// Adds the TrueType file as the next font, rendered at sizes 6..23.
     /// FreeType failures throw std::runtime_error and add nothing; an eleventh
     /// font is refused with a message.
@@ -44,6 +49,10 @@ public:
     freetype::font_data get_Font(int font, int size) const;
     /// Releases every rendered font; no fonts afterwards.
     void Clean_Fonts();
+
+private:
+    /// Reads the fonts of the open font list f (see Load_Fonts).
+    void read_font_list(std::FILE* f);
 };
 
 /// The program's font table, empty until fonts are loaded into it.

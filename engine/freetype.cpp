@@ -17,19 +17,7 @@ namespace freetype {
 
 namespace {
 
-// Owners that give FreeType objects back however init or make_dlist ends.
-struct LibraryHold {
-    FT_Library library = nullptr;
-    ~LibraryHold() {
-        if (library != nullptr) FT_Done_FreeType(library);
-    }
-};
-struct FaceHold {
-    FT_Face face = nullptr;
-    ~FaceHold() {
-        if (face != nullptr) FT_Done_Face(face);
-    }
-};
+// Owner that gives a glyph back however make_dlist ends.
 struct GlyphHold {
     FT_Glyph glyph = nullptr;
     ~GlyphHold() {
@@ -63,16 +51,35 @@ int next_p2(int a) {
 
 // ---------------------------------------------------------------- font_data
 
+font_file::font_file(const char* fname) {
+    if (FT_Init_FreeType(&library_) != 0) {
+        library_ = nullptr;
+        throw std::runtime_error("FT_Init_FreeType failed");
+    }
+    if (fname == nullptr || FT_New_Face(library_, fname, 0, &face_) != 0) {
+        face_ = nullptr;
+        FT_Done_FreeType(library_);
+        throw std::runtime_error("FT_New_Face failed (there is probably a problem with your font file)");
+    }
+}
+
+font_file::~font_file() {
+    FT_Done_Face(face_);
+    FT_Done_FreeType(library_);
+}
+
 void font_data::init(const char* fname, unsigned int h) {
     clean();
+    const font_file file(fname);
+    init(file, h);
+}
+
+void font_data::init(const font_file& file, unsigned int h) {
+    clean();
     height = static_cast<float>(h);
-    LibraryHold lib;
-    if (FT_Init_FreeType(&lib.library) != 0) throw std::runtime_error("FT_Init_FreeType failed");
-    FaceHold face;
-    if (fname == nullptr || FT_New_Face(lib.library, fname, 0, &face.face) != 0)
-        throw std::runtime_error("FT_New_Face failed (there is probably a problem with your font file)");
+    FT_Face face = file.face();
     // 26.6 fixed point at 96 dpi both ways.
-    FT_Set_Char_Size(face.face, static_cast<FT_F26Dot6>(h) * 64, static_cast<FT_F26Dot6>(h) * 64, 96, 96);
+    FT_Set_Char_Size(face, static_cast<FT_F26Dot6>(h) * 64, static_cast<FT_F26Dot6>(h) * 64, 96, 96);
     if (!gl_context_ready()) return;  // named and sized, but nothing drawable without a context
 
     first_list = glGenLists(FONT_CHARACTERS);
@@ -83,7 +90,7 @@ void font_data::init(const char* fname, unsigned int h) {
     advances = widths;
     try {
         for (int c = 0; c < FONT_CHARACTERS; c++)
-            widths[c] = static_cast<short>(make_dlist(face.face, static_cast<unsigned char>(c), first_list, char_textures));
+            widths[c] = static_cast<short>(make_dlist(face, static_cast<unsigned char>(c), first_list, char_textures));
     } catch (...) {
         clean();
         throw;

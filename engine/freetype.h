@@ -11,6 +11,21 @@ namespace freetype {
 /// Characters that have a display list: codes 0 .. FONT_CHARACTERS - 1.
 constexpr int FONT_CHARACTERS = 128;
 
+/// A font file opened by FreeType, to be rendered at several sizes without
+/// opening it again for each. FreeType failures throw std::runtime_error.
+class font_file {
+public:
+    explicit font_file(const char* fname);
+    ~font_file();
+    font_file(const font_file&) = delete;
+    font_file& operator=(const font_file&) = delete;
+    FT_Face face() const { return face_; }
+
+private:
+    FT_Library library_ = nullptr;
+    FT_Face face_ = nullptr;
+};
+
 /// One font rendered at one size. Copies share the textures and lists; clean()
 /// of one copy releases them for all.
 struct font_data {
@@ -24,6 +39,8 @@ struct font_data {
     /// std::runtime_error. Without a GL context the file is still opened and
     /// sized (so a bad file is reported) but nothing drawable is made.
     void init(const char* fname, unsigned int h);
+    /// The same with a font file already open (its face is sized to h).
+    void init(const font_file& file, unsigned int h);
     /// Releases the lists and textures (GL deletes only while a context exists).
     void clean();
 };

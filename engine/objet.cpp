@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
+#include <memory>
 #include <cstdlib>
 #include <cstring>
 
@@ -74,7 +75,11 @@ bool truncated(int got, int wanted, const char* path, const char* keyword) {
 
 int OBJET::load_RC(const char* path) {
     copy_name(rc_path, path);
-    std::FILE* f = path != nullptr ? std::fopen(path, "rt") : nullptr;
+    // Owned, so that it is closed however the reading ends: a malformed entry
+    // ends it through the exit function, which may throw rather than end the process.
+    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(
+        path != nullptr ? std::fopen(path, "rt") : nullptr, std::fclose);
+    std::FILE* const f = file.get();
     if (f == nullptr) {
         std::printf("Failing to Load RC[%s] (cause Fopen())\n", rc_path);
         return -1;
@@ -147,7 +152,6 @@ int OBJET::load_RC(const char* path) {
         element_name(made, panel_name, name);
         current_list->insert(current_list->begin(), made);
     }
-    std::fclose(f);
     calcule_lasurfaceoccupee();
     return 1;
 }

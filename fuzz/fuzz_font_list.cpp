@@ -1,10 +1,8 @@
-// Font-list reader: the input is a whole font list, loaded into a fresh font
-// table without a GL context (fonts are opened and sized by FreeType but not
+// Font-list reader: the input is a whole font list, read from memory into a
+// fresh font table without a GL context (fonts are opened and sized by FreeType but not
 // rendered), then cleaned. Exits become exceptions; a font FreeType refuses is
 // reported and skipped by the reader itself. Font paths are files under the
 // working folder (the fuzz script runs from data/) or the installed DejaVu fonts.
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
@@ -22,7 +20,6 @@ struct FuzzExit {
 
 [[noreturn]] void throw_exit(int status) { throw FuzzExit{status}; }
 
-std::string list_path;
 const std::string kFonts = "/usr/share/fonts/truetype/dejavu/";
 
 /// Inputs whose path tokens could leave the working folder (absolute paths,
@@ -48,8 +45,6 @@ bool acceptable(const std::string& text) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     set_exit_handler(throw_exit);
-    list_path = "/tmp/fuzz_font_list_" + std::to_string(getpid()) + ".lst";
-    std::atexit([] { std::remove(list_path.c_str()); });
     // The reader reports on standard output; the fuzzer's own report is on standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     return 0;
@@ -58,16 +53,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     if (!acceptable(text)) return -1;
-    std::FILE* f = std::fopen(list_path.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-
     FONT_ENGINE fonts;
     try {
-        fonts.Load_Fonts(list_path.c_str());
+        fonts.Load_Fonts_Text(text.data(), text.size());
     } catch (const FuzzExit&) {
-        std::abort();  // the list exists: only an unreadable list may end the program
+        std::abort();  // only an unreadable list may end the program
     }
     if (fonts.font_count < 0 || fonts.font_count > FONT_ENGINE_FONTS) std::abort();
     for (int i = 0; i < fonts.font_count; i++) {

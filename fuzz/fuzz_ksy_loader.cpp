@@ -1,13 +1,21 @@
 // Patch loader: the input is a whole patch file (objects and links sections),
-// loaded into a patch that is then stepped a few samples, so that every link
-// made must point at a live word. Exits become exceptions.
+// read from memory into a patch that is then stepped a few samples, so that
+// every link made must point at a live word. Exits become exceptions.
+//
+// It runs in a copy of the working folder (the program's data, which the fuzz
+// script runs from) whose sounds are 64-frame WAV files of the same names:
+// every sampler loads one, and reading hundreds of kilobytes per sampler per
+// run would leave little time for the loader. WAV files have a target of their own.
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "patch/ksy_reader.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 #include "synth/notes.h"
@@ -20,8 +28,6 @@ struct FuzzExit {
 
 [[noreturn]] void throw_exit(int status) { throw FuzzExit{status}; }
 
-std::string patch_path;
-
 /// Inputs that would make the loader read files outside the program's data
 /// (absolute paths, parent folders: a device would never end), or load the
 /// sample file so often that memory, not the loader, is what gets tested.
@@ -33,13 +39,54 @@ bool acceptable(const std::string& text) {
     return true;
 }
 
+namespace fs = std::filesystem;
+fs::path fixture;
+
+/// 64 frames of 16-bit stereo PCM at 44,100 Hz: a rising ramp.
+void write_small_wav(const fs::path& path) {
+    constexpr std::uint32_t frames = 64, data_bytes = frames * 4;
+    std::ofstream f(path, std::ios::binary);
+    auto u32 = [&](std::uint32_t v) { for (int i = 0; i < 4; i++) f.put(static_cast<char>(v >> (8 * i))); };
+    auto u16 = [&](std::uint32_t v) { for (int i = 0; i < 2; i++) f.put(static_cast<char>(v >> (8 * i))); };
+    f << "RIFF";
+    u32(36 + data_bytes);
+    f << "WAVEfmt ";
+    u32(16);
+    u16(1);  // PCM
+    u16(2);  // stereo
+    u32(44100);
+    u32(44100 * 4);
+    u16(4);
+    u16(16);
+    f << "data";
+    u32(data_bytes);
+    for (std::uint32_t i = 0; i < frames * 2; i++) u16(i * 512);
+}
+
+/// The working folder's entries, linked, but its sounds small; then works there.
+bool enter_fixture() {
+    const fs::path data = fs::current_path();
+    fixture = fs::temp_directory_path() / ("fuzz_ksy_loader_" + std::to_string(getpid()));
+    std::error_code e;
+    fs::create_directories(fixture / "Sounds", e);
+    for (const auto& entry : fs::directory_iterator(data, e))
+        if (entry.path().filename() != "Sounds") fs::create_symlink(entry.path(), fixture / entry.path().filename(), e);
+    for (const auto& entry : fs::directory_iterator(data / "Sounds", e))
+        write_small_wav(fixture / "Sounds" / entry.path().filename());
+    std::atexit([] {
+        std::error_code ignored;
+        fs::remove_all(fixture, ignored);
+    });
+    fs::current_path(fixture, e);
+    return !e;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     fill_NOTE2FREQ();
     set_exit_handler(throw_exit);
-    patch_path = "/tmp/fuzz_ksy_loader_" + std::to_string(getpid()) + ".ksy";
-    std::atexit([] { std::remove(patch_path.c_str()); });
+    if (!enter_fixture()) return 1;
     // The loader reports on standard output; the fuzzer's own report is on standard error.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     return 0;
@@ -48,14 +95,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     if (!acceptable(text)) return -1;
-    std::FILE* f = std::fopen(patch_path.c_str(), "wb");
-    if (f == nullptr) return 0;
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
 
     GENERATOR g;
     try {
-        g.load_KSY(&patch_path[0]);
+        load_ksy_bytes(g, text.data(), text.size(), "fuzz.ksy");
     } catch (const FuzzExit&) {
         // The load ended the program on purpose; what it built is still released.
     }

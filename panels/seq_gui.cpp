@@ -29,7 +29,7 @@ constexpr float DIVIDER_MIN = 1.0f / 64, DIVIDER_MAX = 64.0f;
 // Only a volume of exactly 1.0 sounds; the knob keeps it within 0..2 so that
 // any value a file holds comes back into reach in one step.
 constexpr float VOLUME_MIN = 0.0f, VOLUME_MAX = 2.0f;
-constexpr int NOTE_MAX = 12, OCTAVE_MAX = 10;
+constexpr int NOTE_MAX = SEQ_NOTE_MAX, OCTAVE_MAX = 10;
 /// Largest step count the panel sets.
 constexpr int STEP_COUNT_MAX = SEQ_GUI::COLUMNS;
 

@@ -487,6 +487,23 @@ GENERATOR::GENERATOR(char* path) : GENERATOR() {
     if (path != nullptr) load_KSY(path);
 }
 
+namespace {
+// Reads the open patch file f, named path, into g, which the caller holds
+// locked and has emptied. The file and memory entry points differ only in
+// where f comes from.
+int load_open_ksy(GENERATOR& g, std::FILE* f, const std::string& path) {
+    copy_name(g.file_name, path.c_str());
+    const NestingGuard nesting(path.c_str());
+    if (!nesting.allowed()) return 0;
+    read_objects(g, f);
+    // The links are read from the same open file, not from the path again: the
+    // two sections always come from one version of the file.
+    read_links(g, f);
+    g.prepare_blocks();
+    return 1;
+}
+}  // namespace
+
 int GENERATOR::load_KSY(char* path_arg) {
     // The path may live in a module that clear_KSY is about to destroy.
     const std::string path = path_arg != nullptr ? path_arg : "";
@@ -502,13 +519,18 @@ int GENERATOR::load_KSY(char* path_arg) {
         std::printf("Must Specify a true filename\n");
         return 0;
     }
-    copy_name(file_name, path.c_str());
-    const NestingGuard nesting(path.c_str());
-    if (!nesting.allowed()) return 0;
-    read_objects(*this, f.get());
-    // The links are read from the same open file, not from the path again: the
-    // two sections always come from one version of the file.
-    read_links(*this, f.get());
-    prepare_blocks();
-    return 1;
+    return load_open_ksy(*this, f.get(), path);
+}
+
+int load_ksy_bytes(GENERATOR& g, const char* data, std::size_t size, const char* name) {
+    const std::string path = name != nullptr ? name : "";
+    std::lock_guard<std::mutex> hold(g.audio_lock);
+    g.clear_KSY();
+    // The reader only reads: the buffer is never written through the stream.
+    KsyFile f(fmemopen(const_cast<char*>(size > 0 ? data : ""), size, "r"));
+    if (!f) {
+        std::printf("Cannot read the patch [%s] from memory\n", path.c_str());
+        return 0;
+    }
+    return load_open_ksy(g, f.get(), path);
 }

@@ -2,6 +2,7 @@
 // token by token, cutting fields, and the number conversions of the format.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -115,3 +116,8 @@ bool link_input_matches(const LinkInput& input, const char* key, const char* fie
 
 /// Reads the links section of the open file f into g, from the file's start.
 void read_links(GENERATOR& g, std::FILE* f);
+
+/// GENERATOR::load_KSY on a patch file held in memory (size bytes at data),
+/// called name in messages and by the sub-patch nesting check: g is emptied,
+/// then loaded. 1 when loaded, 0 when not.
+int load_ksy_bytes(GENERATOR& g, const char* data, std::size_t size, const char* name);

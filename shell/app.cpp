@@ -35,10 +35,14 @@ void install_quit_signals() {
     sigaction(SIGTERM, &sa, nullptr);
 }
 
-// Drains the keys typed since the last frame; true when ESC was among them.
+// Reads the keys typed since the last frame, up to a frame's worth (the rest
+// wait for the next frames); true when ESC was among them.
 bool escape_typed() {
-    for (int k = console_poll_key(); k != GETCH_END; k = console_poll_key())
+    for (int n = 0; n < CONSOLE_KEYS_PER_FRAME; n++) {
+        const int k = console_poll_key();
+        if (k == GETCH_END) return false;
         if (k == KEY_ESCAPE) return true;
+    }
     return false;
 }
 

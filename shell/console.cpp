@@ -84,6 +84,9 @@ void tcatexit() {
 
 int getch() {
     ensure_terminal();
+    // Keys already read must not hide a request to end: an input that never
+    // runs dry (/dev/zero) would otherwise keep the menus busy for ever.
+    if (console_quit_requested) return KEY_ESCAPE;
     if (pending_at < pending_len) return pending[pending_at++];
     if (input_ended) return GETCH_END;
     const int w = wait_readable(-1);

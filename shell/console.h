@@ -22,8 +22,11 @@ void tcatexit();
 /// The next byte typed on standard input, waiting for it as long as it takes.
 /// Bytes already read are handed out before the descriptor is waited on again.
 /// GETCH_END once the input has ended; GETCH_FAILED, after a message, when the
-/// wait fails; KEY_ESCAPE when the program was asked to end while waiting.
+/// wait fails; KEY_ESCAPE once the program was asked to end (before or while waiting).
 int getch();
 /// The next byte already typed, without waiting: a byte, or GETCH_END when none
 /// is there now (or the input has ended).
 int console_poll_key();
+/// Most keys one frame of the main loop reads: an input that never runs dry
+/// must leave the loop time for the window, the remote control and signals.
+constexpr int CONSOLE_KEYS_PER_FRAME = 64;

@@ -1,9 +1,7 @@
 #include "shell/midi_input.h"
 
-#include <fcntl.h>
 #include <jack/jack.h>
 #include <RtMidi.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +12,7 @@
 
 #include "shell/globals.h"
 #include "shell/sound_device.h"
+#include "shell/sound_log.h"
 #include "synth/generator.h"
 
 // ---------------------------------------------------------------- the note rules
@@ -146,8 +145,6 @@ namespace {
 constexpr const char* ALSA_CLIENT = "z_ozodive";
 constexpr const char* JACK_CLIENT = "z_ozodive_midi";
 constexpr const char* PORT_NAME = "in";
-/// Where the MIDI libraries' own complaints go, as the sound layer's do.
-constexpr const char* LOG_PATH = "sound.log";
 /// Calls a release may wait for the patch to take its note's sync request.
 constexpr int RELEASE_WAIT_CALLS = 4;
 
@@ -173,31 +170,6 @@ void on_error(RtMidiError::Type, const std::string& text, void*) { last_error = 
 // must not allocate: a broken message is simply not played.
 void ignore_error(RtMidiError::Type, const std::string&, void*) {}
 
-/// While alive, standard error goes to the log: the MIDI libraries report
-/// a missing sequencer or server there themselves while we probe.
-class STDERR_TO_LOG {
-public:
-    STDERR_TO_LOG() {
-        std::fflush(stderr);
-        const int log = open(LOG_PATH, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (log < 0) return;
-        saved_ = dup(STDERR_FILENO);
-        if (saved_ >= 0) dup2(log, STDERR_FILENO);
-        close(log);
-    }
-    ~STDERR_TO_LOG() {
-        std::fflush(stderr);
-        if (saved_ < 0) return;
-        dup2(saved_, STDERR_FILENO);
-        close(saved_);
-    }
-    STDERR_TO_LOG(const STDERR_TO_LOG&) = delete;
-    STDERR_TO_LOG& operator=(const STDERR_TO_LOG&) = delete;
-
-private:
-    int saved_ = -1;
-};
-
 /// True when a JACK server answers. The MIDI library cannot be asked: given
 /// no server, it goes on with a client it does not have.
 bool jack_server_runs() {
@@ -210,7 +182,9 @@ bool jack_server_runs() {
 /// Opens the port in one system; null after setting why.
 std::unique_ptr<RtMidiIn> open_port(MIDI_SYSTEM system, std::string* why) {
     const bool jack = system == MIDI_SYSTEM::JACK;
-    STDERR_TO_LOG quiet;
+    // The MIDI libraries report a missing sequencer or server on standard
+    // error themselves while we probe: that goes to the sound log.
+    CONSOLE_TO_LOG quiet(CONSOLE_TO_LOG::ERROR_ONLY);
     if (jack && !jack_server_runs()) {
         *why = "no JACK server";
         return nullptr;
@@ -278,7 +252,7 @@ bool midi_input_start(MIDI_SYSTEM system, bool jack_sound) {
 void midi_input_stop() {
     if (!port) return;
     sound_set_prebuffer(nullptr, nullptr);
-    STDERR_TO_LOG quiet;
+    CONSOLE_TO_LOG quiet(CONSOLE_TO_LOG::ERROR_ONLY);
     // Deleting the port joins the library's thread: no message comes after.
     port.reset();
 }

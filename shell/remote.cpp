@@ -221,7 +221,12 @@ void button_pitch(float& t, float sign) {
     }
     if (SEQUENCER* s = seq()) {
         auto* note = seq_note(s);
-        if (note && (sign > 0 ? *note > INT_MIN : *note < INT_MAX)) *note += sign > 0 ? -1 : 1;
+        // F1 lowers the note, F2 raises it, within the range the panel keeps.
+        // A note from a file may lie anywhere: it is brought in first.
+        if (note) {
+            const int from = std::clamp(note->load(), -1, SEQ_NOTE_MAX + 1);
+            *note = std::clamp(from + (sign > 0 ? -1 : 1), 0, SEQ_NOTE_MAX);
+        }
     }
     if (pcf()) {
         num_fct_pcf += sign > 0 ? -1 : 1;

@@ -8,7 +8,7 @@
 //                       on its own thread at the real-time pace, into nothing;
 //   FSOUND_OUTPUT_JACK  ours too (no menu entry; --output jack): one driver, the
 //                       running JACK server, played from its process callback.
-// The back end's own diagnostics never reach the console (see sound_device.cpp).
+// The back end's own diagnostics never reach the console (see sound_log.h).
 #pragma once
 
 /// An output stream (opaque).

@@ -22,17 +22,26 @@ SOUND_CHOICE sound_choice;
 
 void separator() { std::printf("---------------------------------------------------------\n"); }
 
-// A key of a menu: the menus end the program on ESC, and also when no key can
-// ever come (the input ended, or waiting on it keeps failing), rather than
-// waiting for ever.
-int menu_key() {
-    const int k = getch();
-    if (k == KEY_ESCAPE) kel_exit(0);
-    if (k == GETCH_END || k == GETCH_FAILED) {
-        std::printf("No more keys on standard input: quitting\n");
-        kel_exit(0);
+/// Keys in a row that choose nothing after which a menu gives up: a person
+/// never types that many, an input that never runs dry (/dev/zero) soon does.
+constexpr int MENU_WRONG_KEYS_MAX = 1000;
+
+// The number key ('1'..'0' + choices) typed in a menu, from 0. The menus end
+// the program on ESC or a request to end, and also when no key can ever come
+// (the input ended, or waiting on it keeps failing) or when the input goes on
+// choosing nothing, rather than waiting or spinning for ever.
+int menu_choice(int choices) {
+    for (int wrong = 0; wrong < MENU_WRONG_KEYS_MAX; wrong++) {
+        const int k = getch();
+        if (k == KEY_ESCAPE) kel_exit(0);
+        if (k == GETCH_END || k == GETCH_FAILED) {
+            std::printf("No more keys on standard input: quitting\n");
+            kel_exit(0);
+        }
+        if (k >= '1' && k < '1' + choices) return k - '1';
     }
-    return k;
+    std::printf("No choice among the last %d keys on standard input: quitting\n", MENU_WRONG_KEYS_MAX);
+    kel_exit(0);
 }
 
 }  // namespace
@@ -67,13 +76,7 @@ void choose_output() {
     std::fflush(stdout);
     static const int outputs[4] = {FSOUND_OUTPUT_OSS, FSOUND_OUTPUT_ESD, FSOUND_OUTPUT_ALSA,
                                    FSOUND_OUTPUT_NOSOUND};
-    for (;;) {
-        const int k = menu_key();
-        if (k >= '1' && k <= '4') {
-            FSOUND_SetOutput(outputs[k - '1']);
-            return;
-        }
-    }
+    FSOUND_SetOutput(outputs[menu_choice(4)]);
 }
 
 }  // namespace
@@ -120,9 +123,7 @@ int init_sound() {
     if (sound_choice.output >= 0 || sound_choice.driver > 0) {
         choice = chosen_driver(drivers);
     } else {
-        do {
-            choice = menu_key() - '1';
-        } while (choice < 0 || choice >= drivers);
+        choice = menu_choice(drivers);
     }
     FSOUND_SetDriver(choice);
     if (FSOUND_Init(Frequency, 32, 0)) return 1;

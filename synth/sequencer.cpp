@@ -1,5 +1,6 @@
 #include "synth/sequencer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -119,33 +120,31 @@ namespace {
 
 constexpr int GRID = SEQ_PATTERNS * SEQ_STEPS;
 
-void put32(unsigned char*& at, std::uint32_t w) {
-    for (int i = 0; i < 4; i++) *at++ = static_cast<unsigned char>(w >> (8 * i));
+// A pattern file holds the grid's words little-endian: on a little-endian
+// host (x86-64, which the program is built for) that is their memory image,
+// copied whole rather than byte by byte (the fuzzing build traces every test
+// a loop makes, and a grid is 20,608 words).
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pattern files hold little-endian words");
+static_assert(sizeof(int) == 4 && sizeof(float) == 4, "pattern files hold 4-byte words");
+
+template <typename T>
+void put_words(unsigned char*& at, const T* v, int n) {
+    std::memcpy(at, v, 4 * static_cast<std::size_t>(n));
+    at += 4 * n;
 }
-std::uint32_t get32(const unsigned char*& at) {
-    std::uint32_t w = 0;
-    for (int i = 0; i < 4; i++) w |= static_cast<std::uint32_t>(*at++) << (8 * i);
-    return w;
-}
-void put_floats(unsigned char*& at, const SHARED<float>* v, int n) {
-    for (int i = 0; i < n; i++) {
-        const float f = v[i];
-        std::uint32_t w;
-        std::memcpy(&w, &f, 4);
-        put32(at, w);
+// The grid's own words are read one whole word at a time: the audio thread
+// may write a divider meanwhile.
+template <typename T>
+void put_words(unsigned char*& at, const SHARED<T>* v, int n) {
+    for (int i = 0; i < n; i++, at += 4) {
+        const T w = v[i];
+        std::memcpy(at, &w, 4);
     }
 }
-void put_ints(unsigned char*& at, const SHARED<int>* v, int n) {
-    for (int i = 0; i < n; i++) put32(at, static_cast<std::uint32_t>(v[i]));
-}
-void get_floats(const unsigned char*& at, float* v, int n) {
-    for (int i = 0; i < n; i++) {
-        std::uint32_t w = get32(at);
-        std::memcpy(&v[i], &w, 4);
-    }
-}
-void get_ints(const unsigned char*& at, int* v, int n) {
-    for (int i = 0; i < n; i++) v[i] = static_cast<int>(get32(at));
+template <typename T>
+void get_words(const unsigned char*& at, T* v, int n) {
+    std::memcpy(v, at, 4 * static_cast<std::size_t>(n));
+    at += 4 * n;
 }
 
 // The grid in file order, as one block of PARTITION_FILE_BYTES.
@@ -163,20 +162,41 @@ struct GridImage {
 std::vector<unsigned char> encode_grid(const SEQUENCER& q) {
     std::vector<unsigned char> bytes(PARTITION_FILE_BYTES);
     unsigned char* at = bytes.data();
-    put_floats(at, q.divider, SEQ_PATTERNS);
-    put_ints(at, q.NBR_STEP, SEQ_PATTERNS);
-    put_floats(at, q.LENGHT, GRID);
-    put_ints(at, q.bypass, GRID);
-    put_ints(at, q.note, GRID);
-    put_ints(at, q.octave, GRID);
-    put_floats(at, q.volume, GRID);
+    put_words(at, q.divider, SEQ_PATTERNS);
+    put_words(at, q.NBR_STEP, SEQ_PATTERNS);
+    put_words(at, q.LENGHT, GRID);
+    put_words(at, q.bypass, GRID);
+    put_words(at, q.note, GRID);
+    put_words(at, q.octave, GRID);
+    put_words(at, q.volume, GRID);
     return bytes;
 }
 
 }  // namespace
 
-int SEQUENCER::save_partition(const char* path) {
+// The reader refuses a step whose note number lies outside the note table and
+// clamps a step count outside 1..64; the sequencer plays such a step as a rest
+// and such a count as the nearest in range. The file gets exactly that, so a
+// saved patch reloads as it played.
+std::vector<unsigned char> SEQUENCER::partition_bytes() const {
     std::vector<unsigned char> bytes = encode_grid(*this);
+    int steps[SEQ_PATTERNS];
+    for (int p = 0; p < SEQ_PATTERNS; p++) steps[p] = std::clamp(NBR_STEP[p].load(), 1, SEQ_STEPS);
+    unsigned char* at = bytes.data() + 4 * SEQ_PATTERNS;
+    put_words(at, steps, SEQ_PATTERNS);
+    unsigned char* const notes = bytes.data() + 4 * (2 * SEQ_PATTERNS + 2 * GRID);
+    unsigned char* const octaves = notes + 4 * GRID;
+    for (int i = 0; i < GRID; i++) {
+        const long long n = static_cast<long long>(octave[i]) * 12 + note[i];
+        if (n >= 0 && n < NOTE2FREQ_SIZE) continue;
+        std::memset(notes + 4 * i, 0, 4);  // a rest: note 0 of octave 0
+        std::memset(octaves + 4 * i, 0, 4);
+    }
+    return bytes;
+}
+
+int SEQUENCER::save_partition(const char* path) {
+    const std::vector<unsigned char> bytes = partition_bytes();
     FILE* f = std::fopen(path, "wb");
     if (f == nullptr) return 0;
     const size_t written = std::fwrite(bytes.data(), 1, bytes.size(), f);
@@ -194,20 +214,32 @@ int SEQUENCER::load_partition(const char* path, GENERATOR* playing) {
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return 0;
     std::printf("Partitions Loading [%s]\n", path);
-    // A short file is read as far as it goes: the rest keeps the current grid.
-    std::vector<unsigned char> bytes = encode_grid(*this);
-    std::fread(bytes.data(), 1, bytes.size(), f);
+    // Not zeroed: only the bytes read are used.
+    const std::unique_ptr<unsigned char[]> file(new unsigned char[PARTITION_FILE_BYTES]);
+    const std::size_t got = std::fread(file.get(), 1, PARTITION_FILE_BYTES, f);
     std::fclose(f);
+    return load_partition_bytes(file.get(), got, path, playing);
+}
 
-    auto image = std::make_unique<GridImage>();
-    const unsigned char* at = bytes.data();
-    get_floats(at, image->divider, SEQ_PATTERNS);
-    get_ints(at, image->steps, SEQ_PATTERNS);
-    get_floats(at, image->length, GRID);
-    get_ints(at, image->bypass, GRID);
-    get_ints(at, image->note, GRID);
-    get_ints(at, image->octave, GRID);
-    get_floats(at, image->volume, GRID);
+int SEQUENCER::load_partition_bytes(const unsigned char* data, std::size_t size, const char* path,
+                                    GENERATOR* playing) {
+    // A short file is read as far as it goes: the rest keeps the current grid.
+    std::vector<unsigned char> bytes;
+    if (size < static_cast<std::size_t>(PARTITION_FILE_BYTES)) {
+        bytes = encode_grid(*this);
+        if (size > 0) std::memcpy(bytes.data(), data, size);
+    }
+
+    // Default-initialised (not zeroed): every word is read into it below.
+    const std::unique_ptr<GridImage> image(new GridImage);
+    const unsigned char* at = bytes.empty() ? data : bytes.data();
+    get_words(at, image->divider, SEQ_PATTERNS);
+    get_words(at, image->steps, SEQ_PATTERNS);
+    get_words(at, image->length, GRID);
+    get_words(at, image->bypass, GRID);
+    get_words(at, image->note, GRID);
+    get_words(at, image->octave, GRID);
+    get_words(at, image->volume, GRID);
 
     for (int i = 0; i < GRID; i++) {
         const long long n = static_cast<long long>(image->octave[i]) * 12 + image->note[i];

@@ -1,8 +1,10 @@
 // Note sources: the keyboard and the step sequencer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "synth/ports.h"
 #include "synth/shared_word.h"
@@ -15,6 +17,9 @@ constexpr int SEQ_PATTERNS = 64;
 constexpr int SEQ_STEPS = 64;
 /// Size of a pattern file in bytes: the raw grid, little-endian.
 constexpr int PARTITION_FILE_BYTES = 82432;
+/// Highest note within an octave that the panel and the remote control set
+/// (0..12: 12 is the first note of the next octave).
+constexpr int SEQ_NOTE_MAX = 12;
 
 /// Keyboard: outputs the frequency of its note; its panel drives the gate and sync.
 class KEYBOARD : public OUTPUT, public OUTPUT_GATE, public OUTPUT_SYNC {
@@ -61,12 +66,21 @@ public:
 
     SEQUENCER();
     int evolue() override;
-    /// Writes the grid to path. 1 on success, 0 when the file cannot be created.
+    /// Writes the grid to path (partition_bytes). 1 on success, 0 when the file
+    /// cannot be created.
     int save_partition(const char* path);
+    /// The grid as a pattern file holds it: steps beyond the note table become
+    /// rests and step counts are brought within 1..64, as they play, so that the
+    /// reader always takes the file back.
+    std::vector<unsigned char> partition_bytes() const;
     /// Reads the grid from path. 1 on success, 0 when the file cannot be opened.
-    /// Loads a pattern file (1) or leaves the grid as it was (0). With `playing`,
-    /// the patch this sequencer plays in, the grid changes through an edit of it.
+    /// With `playing`, the patch this sequencer plays in, the grid changes
+    /// through an edit of it (never half read by the playing step).
     int load_partition(const char* path, GENERATOR* playing = nullptr);
+    /// load_partition on the first size bytes of a pattern file held in memory
+    /// (bytes past the file's length are not read); path names it in messages.
+    int load_partition_bytes(const unsigned char* data, std::size_t size, const char* path,
+                             GENERATOR* playing = nullptr);
     /// A 64-bit digest of the whole grid (every divider, step count and step).
     std::uint64_t grid_signature() const;
     /// True when the grid differs from what partition_file_name held when it was

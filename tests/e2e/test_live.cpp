@@ -281,6 +281,48 @@ TEST(ConsoleDialogueSignals, SigintInTheMenuAndWhilePlayingEndsWithZero) {
     }
 }
 
+// Kills the child, if it still runs, when the test leaves the scope.
+struct KILLED_AT_END {
+    CHILD& child;
+    ~KILLED_AT_END() {
+        if (child.pid > 0) stop_child(child, SIGKILL);
+    }
+};
+
+TEST(ConsoleEndlessInput, LoopServesTheRemoteAndSigtermEndsWithZero) {
+    // Standard input that never runs dry: /dev/zero, through a shell that
+    // makes way for the program (exec), so that the child's PID is the program's.
+    const std::string log = test_temp_path("endless.log");
+    auto start = [&](const std::string& options) {
+        return spawn_child({"/bin/sh", "-c", "exec '" + kProgram + "' --headless --midi none " + options +
+                                                 " KSY/examples/VCO.ksy </dev/zero"},
+                           KEL_DATA_DIR, {}, log, false);
+    };
+    {
+        CHILD child = start("--output none --driver 1");
+        const KILLED_AT_END guard{child};
+        ASSERT_TRUE(wait_for_text(log, "Playing.", seconds(30))) << file_text(log);
+        // The main loop still applies remote orders, one per frame.
+        auto client = connect_remote();
+        ASSERT_TRUE(client->connected);
+        client->read(remote_test::GREETING.size() + remote_test::PROMPT.size());
+        client->send("PORTA=8\r\n");
+        EXPECT_TRUE(wait_until([&] { return count_of(file_text(log), "F4 [") >= 3; }, seconds(20)));
+        client->send("PORTA=0\r\nFINISH\r\n");
+        EXPECT_EQ(stop_child(child, SIGTERM), 0) << file_text(log);
+        EXPECT_NE(file_text(log).find("Quitting"), std::string::npos);
+    }
+    {
+        // The console menus give up on an input that chooses nothing.
+        CHILD child = start("");
+        const KILLED_AT_END guard{child};
+        int status = -1;
+        ASSERT_TRUE(wait_child(child, seconds(30), &status)) << file_text(log);
+        EXPECT_EQ(status, 0);
+        EXPECT_NE(file_text(log).find("No choice among"), std::string::npos) << file_text(log);
+    }
+}
+
 TEST(StartUpFailures, PortTakenEndsWithStatusTwo) {
     const int fd = socket(AF_INET, SOCK_STREAM, 0);
     const int yes = 1;  // earlier connections may linger in TIME_WAIT

@@ -345,6 +345,11 @@ TEST_F(RemoteOrder, SequencerStepAndNote) {
     EXPECT_EQ(s->note[2 * SEQ_STEPS + 5], note - 1);
     run(F2, 3);
     EXPECT_EQ(s->note[2 * SEQ_STEPS + 5], note + 2);
+    // Held, F1 and F2 stop at the ends of the panel's range (0..12).
+    run(F1, 40);
+    EXPECT_EQ(s->note[2 * SEQ_STEPS + 5], 0);
+    run(F2, 40);
+    EXPECT_EQ(s->note[2 * SEQ_STEPS + 5], SEQ_NOTE_MAX);
 
     // A full step count selects step 64, outside the grid: no note is touched.
     s->NBR_STEP[0] = SEQ_STEPS;

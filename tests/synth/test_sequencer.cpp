@@ -274,6 +274,30 @@ INSTANTIATE_TEST_SUITE_P(Sequencer, PatternNoteNumber,
                                            std::pair{167, false}, std::pair{-1, false}, std::pair{INT32_MAX, false},
                                            std::pair{INT32_MIN, false}));
 
+TEST_F(PatternFile, WhatIsSavedReloadsAsItPlayed) {
+    // A grid the reader would not take as it is: notes beyond the table (played
+    // as rests) and step counts outside 1..64 (played as the nearest in range).
+    auto w = std::make_unique<SEQUENCER>();
+    w->note[1] = -14;
+    w->octave[1] = 0;
+    w->octave[2] = 400;
+    w->note[3] = INT32_MIN;
+    w->NBR_STEP[0] = 99;
+    w->NBR_STEP[1] = -5;
+    w->divider[0] = w->wished_divider = 44100.0f;  // a step per sample
+    ASSERT_EQ(w->save_partition(path.c_str()), 1);
+    ::testing::internal::CaptureStdout();
+    ASSERT_EQ(q->load_partition(path.c_str()), 1);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout().find("pattern "), std::string::npos);
+    q->wished_divider = q->divider[0];
+    for (int i = 0; i < 3 * 64; i++) {
+        w->evolue();
+        q->evolue();
+        ASSERT_EQ(q->value, w->value) << "sample " << i;
+        ASSERT_EQ(q->gate_open, w->gate_open) << "sample " << i;
+    }
+}
+
 TEST_F(PatternFile, ShippedPatternsLoadWithAudibleNotes) {
     for (const char* file : {"PARTITIONS/bass.PAR", "PARTITIONS/melody.PAR"}) {
         ASSERT_EQ(q->load_partition(file), 1) << file;
