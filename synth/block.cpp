@@ -681,8 +681,15 @@ bool BLOCK_PLAN::run_kernel(Node& node, int n) {
     switch (node.type) {
     case T_VCO: {
         VCO& v = *static_cast<VCO*>(node.module);
-        if (v.POWER == 0 || v.TYPE == NOISE_WHITE || v.TYPE == NOISE_KEL || !v.unlinked()) return false;
-        v.free_block(out, n);
+        if (v.POWER == 0 || v.TYPE == NOISE_WHITE || v.TYPE == NOISE_KEL) return false;
+        if (v.unlinked()) {
+            v.free_block(out, n);
+            return true;
+        }
+        // The slots follow VCO::BlockInput's order (see Describer::describe).
+        const float* in[VCO::BLOCK_INPUTS];
+        for (int k = 0; k < VCO::BLOCK_INPUTS; k++) in[k] = input(k);
+        v.linked_block(in, out, n);
         return true;
     }
     case T_MIXER: {
