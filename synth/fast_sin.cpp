@@ -7,9 +7,9 @@
 // x is reduced to r = x - n pi/2 with |r| <= pi/4 (a little more when x 2/pi
 // lies near a half), carried as two doubles hi + lo, and sin or cos of r is a
 // polynomial chosen by n mod 4. Every lane runs the same IEEE operations in the
-// same order whatever the vector width, so the 2-wide and 4-wide code agree
+// same order whatever the vector width, so the 2-, 4- and 8-wide code agree
 // bit for bit. (The build forbids fused multiply-add contraction.)
-// The 4-wide code is only ever inlined into functions built for AVX2.
+// The 4- and 8-wide code is only ever inlined into functions built for AVX2 and AVX-512.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace {
@@ -18,6 +18,8 @@ typedef double v2d __attribute__((vector_size(16)));
 typedef long long v2l __attribute__((vector_size(16)));
 typedef double v4d __attribute__((vector_size(32)));
 typedef long long v4l __attribute__((vector_size(32)));
+typedef double v8d __attribute__((vector_size(64)));
+typedef long long v8l __attribute__((vector_size(64)));
 
 constexpr double TWO_OVER_PI = 0.6366197723675814;
 // 1.5 x 2^52: adding it rounds to an integer held in the low bits of the mantissa.
@@ -52,6 +54,9 @@ inline __attribute__((always_inline)) void two_sum(V a, V b, V& hi, V& lo) {
 inline __attribute__((always_inline)) int lane_bits(v2l m) { return _mm_movemask_pd((__m128d)m); }
 inline __attribute__((always_inline)) int lane_bits(v4l m) {
     return lane_bits(v2l{m[0], m[1]}) | lane_bits(v2l{m[2], m[3]}) << 2;
+}
+inline __attribute__((always_inline)) int lane_bits(v8l m) {
+    return lane_bits(v4l{m[0], m[1], m[2], m[3]}) | lane_bits(v4l{m[4], m[5], m[6], m[7]}) << 4;
 }
 
 // Below this x - n pi/2 leaves at least 2^-56, so the third piece needs no exact sum.
@@ -146,6 +151,27 @@ void sin_n_avx2(const double* x, double* out, int n) {
     for (int i = 0; i < n; i += 4) sin4_avx2(x + i, out + i, n - i < 4 ? n - i : 4);
 }
 
+// Eight at a time over the whole array: a loop, so that the constants stay in
+// registers from one vector to the next (the arrays here are a block long).
+__attribute__((target("avx512f,avx512dq"), noinline)) void sin_n_avx512(const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        v8d in;
+        __builtin_memcpy(&in, x + i, sizeof in);
+        sin_store<v8d, v8l>(out + i, in, 8);
+    }
+    if (i < n) {
+        v8d in = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+        for (int k = 0; k < n - i; k++) in[k] = x[i + k];
+        sin_store<v8d, v8l>(out + i, in, n - i);
+    }
+}
+
+bool cpu_has_avx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
+}
+
 bool cpu_has_avx2() {
     __builtin_cpu_init();
     return __builtin_cpu_supports("avx2");
@@ -153,6 +179,7 @@ bool cpu_has_avx2() {
 
 // Decided once at start-up, before any audio runs.
 const bool kUseAvx2 = cpu_has_avx2();
+const bool kUseAvx512 = cpu_has_avx512();
 
 }  // namespace
 
@@ -197,7 +224,9 @@ double kel_sin(double x) {
 }
 
 void kel_sin_n(const double* x, double* out, int n) {
-    if (kUseAvx2)
+    if (kUseAvx512 && n >= 8)
+        sin_n_avx512(x, out, n);
+    else if (kUseAvx2)
         sin_n_avx2(x, out, n);
     else
         sin_n_sse2(x, out, n);

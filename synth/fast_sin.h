@@ -6,6 +6,7 @@
 /// infinities give NaN). Pure arithmetic: no allocation, no lock, no errno.
 double kel_sin(double x);
 
-/// out[i] = kel_sin(x[i]) for 0 <= i < n, bit for bit, computed four at a time
-/// on CPUs with AVX2 and two at a time otherwise. x and out may be the same array.
+/// out[i] = kel_sin(x[i]) for 0 <= i < n, bit for bit, computed eight at a time
+/// on CPUs with AVX-512 (from eight arguments on), four at a time with AVX2 and
+/// two at a time otherwise. x and out may be the same array.
 void kel_sin_n(const double* x, double* out, int n);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "synth/fast_sin.h"
 #include "synth/names.h"
@@ -175,6 +176,62 @@ double power_of_two(int e) {
     return d;
 }
 
+// What a step adds to N on a binade of float step u (1 / inv_u): inc / u rounded
+// to 2^-29 (the double sum), then to an integer (the float). NaN, which ends a
+// run, when the step must be taken the plain way: a tie of the second rounding,
+// or an increment too large (or NaN) for the first.
+inline double integer_step(double inc, double inv_u) {
+    const double r = inc * inv_u;  // exact: a power of two
+    const double fine = (r + 0x1.8p23) - 0x1.8p23;
+    const double q = (fine + 0x1.8p52) - 0x1.8p52;
+    // Both tests always made (no branch), so that the steps of a block vectorise.
+    const bool exact = (std::fabs(r) < 0x1p22) & (std::fabs(fine - q) != 0.5);
+    return exact ? q : std::numeric_limits<double>::quiet_NaN();
+}
+
+// A run of steps of q from N while N stays strictly within (lo, hi): the cycles
+// are N + j q, each exact. Returns the steps taken (at most n).
+int constant_steps(double N, double q, double lo, double hi, double u, float* cyc, int n) {
+    if (q != q) return 0;
+    auto inside = [&](int j) {
+        const double v = N + j * q;
+        return v > lo && v < hi;
+    };
+    int m = n;
+    if (!inside(m)) {
+        // N + j q is monotonic in j: the last j inside, from an estimate.
+        const double estimate = q != 0 ? ((q > 0 ? hi : lo) - N) / q : 0.0;
+        m = !(estimate > 0) ? 0 : estimate > n ? n : static_cast<int>(estimate);
+        while (m > 0 && !inside(m)) m--;
+        while (m < n && inside(m + 1)) m++;
+    }
+    for (int j = 1; j <= m; j++) cyc[j - 1] = static_cast<float>((N + j * q) * u);
+    return m;
+}
+
+// The same with an increment per sample (and sync pulses, which end a run): the
+// steps of eight samples are computed side by side, then summed in order.
+int varying_steps(double N, const double* inc, int stride, const float* sync, double inv_u, double lo, double hi,
+                  double u, float* cyc, int n) {
+    int t = 0;
+    while (t < n) {
+        const int count = n - t < 8 ? n - t : 8;
+        double q[8];
+        for (int k = 0; k < count; k++) q[k] = integer_step(inc[(t + k) * stride], inv_u);
+        if (sync != nullptr)
+            for (int k = 0; k < count; k++)
+                if (bits_of(sync[t + k]) != 0) q[k] = std::numeric_limits<double>::quiet_NaN();
+        for (int k = 0; k < count; k++) {
+            const double moved = N + q[k];
+            if (!(moved > lo && moved < hi)) return t + k;
+            N = moved;
+            cyc[t + k] = static_cast<float>(N * u);
+        }
+        t += count;
+    }
+    return t;
+}
+
 // The cycle's float steps over a block, exactly as advance_cycle takes them:
 // c = float(c + inc[t * stride]) (in double, then rounded), -1 past 1, after a
 // non-zero sync[t] has zeroed it. Each cycle goes to cyc[t]. With
@@ -205,20 +262,13 @@ int advance_cycles(float& c, const double* inc, int stride, const float* sync, f
         const int e = static_cast<int>((bits_of(c) >> 23) & 0xff);  // |c| in [2^(e-127), 2^(e-126))
         if (e < 27 || e >= 127) continue;                             // below 2^-100 (or 0), or 1 and more
         const double u = power_of_two(e - 150), inv_u = power_of_two(150 - e);
-        double N = c * inv_u;  // an integer, |N| in [2^23, 2^24)
+        const double N = c * inv_u;  // an integer, |N| in [2^23, 2^24)
         const double lo = N > 0 ? 0x1p23 : -0x1p24, hi = N > 0 ? 0x1p24 : -0x1p23;
-        while (t < n) {
-            if (sync != nullptr && bits_of(sync[t]) != 0) break;
-            const double r = inc[t * stride] * inv_u;  // exact: a power of two
-            if (!(std::fabs(r) < 0x1p22)) break;       // NaN too
-            const double fine = (r + 0x1.8p23) - 0x1.8p23;   // to 2^-29, ties to even
-            const double q = (fine + 0x1.8p52) - 0x1.8p52;   // to an integer
-            if (std::fabs(fine - q) == 0.5) break;
-            const double moved = N + q;
-            if (!(moved > lo && moved < hi)) break;
-            N = moved;
-            cyc[t++] = static_cast<float>(N * u);
-        }
+        if (stride == 0 && sync == nullptr)
+            t += constant_steps(N, integer_step(inc[0], inv_u), lo, hi, u, cyc + t, n - t);
+        else
+            t += varying_steps(N, inc + t * stride, stride, sync != nullptr ? sync + t : nullptr, inv_u, lo, hi, u,
+                               cyc + t, n - t);
         c = cyc[t - 1];
     }
     return t;

@@ -77,7 +77,9 @@ Sweep sweep(long n, std::uint64_t seed) {
                 EXPECT_TRUE(std::isnan(out[i])) << x[i];
                 continue;
             }
-            if (i % 7 == 0) EXPECT_TRUE(same_bits(kel_sin(x[i]), out[i])) << std::hexfloat << x[i];
+            if (i % 7 == 0) {
+                EXPECT_TRUE(same_bits(kel_sin(x[i]), out[i])) << std::hexfloat << x[i];
+            }
             const std::int64_t u = ulps(want, out[i]);
             if (u > 0) s.differ++;
             if (u > s.worst) s.worst = u, s.worst_at = x[i];
