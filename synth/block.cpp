@@ -692,6 +692,9 @@ bool BLOCK_PLAN::run_kernel(Node& node, int n) {
         v.linked_block(in, out, n);
         return true;
     }
+    case T_PCF:
+        // The slots: the input, MOD_FREQ, MOD_AMP (see Describer::describe).
+        return static_cast<PCF*>(node.module)->filter_block(input(0), input(1), input(2), out, n);
     case T_MIXER: {
         MIXER& m = *static_cast<MIXER*>(node.module);
         const float* in[MIXER_CHANNELS];

@@ -62,11 +62,12 @@ inline __attribute__((always_inline)) int lane_bits(v8l m) {
 // Below this x - n pi/2 leaves at least 2^-56, so the third piece needs no exact sum.
 constexpr double SHORT_LIMIT = 64.0;
 
-template <class V, class L>
+// SHIFT 1 gives the cosine: cos x = sin(x + pi/2), one quadrant on.
+template <class V, class L, int SHIFT>
 inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
     const V t = x * TWO_OVER_PI + ROUNDER;
     const V n = t - ROUNDER;
-    const L quadrant = (L)(t);
+    const L quadrant = (L)(t) + SHIFT;
 
     // x - n pi/2: the first product cancels exactly, the second is summed exactly.
     const V a = x - n * PIO2_1;
@@ -100,20 +101,21 @@ inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
 
     V r = odd ? cosine : sine;
     r = (quadrant & 2) != 0 ? -r : r;
-    return ax < TINY ? x : r;
+    if (SHIFT == 0) return ax < TINY ? x : r;
+    return r;
 }
 
 // Stores the lanes; those the reduction cannot take (huge, infinite, NaN) go to the C library.
-template <class V, class L>
+template <class V, class L, int SHIFT>
 inline __attribute__((always_inline)) void sin_store(double* out, const V& in, int lanes) {
     const L magnitude = (L)(in) & 0x7fffffffffffffffLL;
     const V ax = (V)(magnitude);
-    V r = sin_lanes<V, L>(in, ax);
+    V r = sin_lanes<V, L, SHIFT>(in, ax);
     const L reducible = ax < REDUCE_LIMIT;
     const int all = (1 << lanes) - 1;
     if ((lane_bits(reducible) & all) != all) {
         for (int i = 0; i < lanes; i++)
-            if (reducible[i] == 0) r[i] = std::sin(in[i]);  // from `in`: out may be x
+            if (reducible[i] == 0) r[i] = SHIFT ? std::cos(in[i]) : std::sin(in[i]);  // from `in`: out may be x
     }
     if (lanes == static_cast<int>(sizeof(V) / sizeof(double))) {
         __builtin_memcpy(out, &r, sizeof r);
@@ -125,45 +127,50 @@ inline __attribute__((always_inline)) void sin_store(double* out, const V& in, i
 // One vector per call: with no loop around it the compiler keeps the constants
 // where they are instead of spreading them over the stack first, which a call
 // for a handful of sines would pay for whole.
+template <int SHIFT>
 __attribute__((noinline)) void sin2_sse2(const double* x, double* out, int lanes) {
     v2d in = {0.0, 0.0};
     if (lanes == 2)
         __builtin_memcpy(&in, x, sizeof in);
     else
         in[0] = x[0];
-    sin_store<v2d, v2l>(out, in, lanes);
+    sin_store<v2d, v2l, SHIFT>(out, in, lanes);
 }
 
+template <int SHIFT>
 __attribute__((target("avx2"), noinline)) void sin4_avx2(const double* x, double* out, int lanes) {
     v4d in = {0.0, 0.0, 0.0, 0.0};
     if (lanes == 4)
         __builtin_memcpy(&in, x, sizeof in);
     else
         for (int k = 0; k < lanes; k++) in[k] = x[k];
-    sin_store<v4d, v4l>(out, in, lanes);
+    sin_store<v4d, v4l, SHIFT>(out, in, lanes);
 }
 
+template <int SHIFT>
 void sin_n_sse2(const double* x, double* out, int n) {
-    for (int i = 0; i < n; i += 2) sin2_sse2(x + i, out + i, n - i < 2 ? n - i : 2);
+    for (int i = 0; i < n; i += 2) sin2_sse2<SHIFT>(x + i, out + i, n - i < 2 ? n - i : 2);
 }
 
+template <int SHIFT>
 void sin_n_avx2(const double* x, double* out, int n) {
-    for (int i = 0; i < n; i += 4) sin4_avx2(x + i, out + i, n - i < 4 ? n - i : 4);
+    for (int i = 0; i < n; i += 4) sin4_avx2<SHIFT>(x + i, out + i, n - i < 4 ? n - i : 4);
 }
 
 // Eight at a time over the whole array: a loop, so that the constants stay in
 // registers from one vector to the next (the arrays here are a block long).
+template <int SHIFT>
 __attribute__((target("avx512f,avx512dq"), noinline)) void sin_n_avx512(const double* x, double* out, int n) {
     int i = 0;
     for (; i + 8 <= n; i += 8) {
         v8d in;
         __builtin_memcpy(&in, x + i, sizeof in);
-        sin_store<v8d, v8l>(out + i, in, 8);
+        sin_store<v8d, v8l, SHIFT>(out + i, in, 8);
     }
     if (i < n) {
         v8d in = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
         for (int k = 0; k < n - i; k++) in[k] = x[i + k];
-        sin_store<v8d, v8l>(out + i, in, n - i);
+        sin_store<v8d, v8l, SHIFT>(out + i, in, n - i);
     }
 }
 
@@ -186,14 +193,18 @@ const bool kUseAvx512 = cpu_has_avx512();
 // The same operations as one lane of sin_lanes, in the same order (so the same
 // bits), but only those the argument needs: one oscillator stepped alone waits
 // for its sine, and the shorter chain is what it waits for.
-double kel_sin(double x) {
+namespace {
+
+template <int SHIFT>
+double sin_one(double x) {
     const double ax = std::fabs(x);
-    if (!(ax < REDUCE_LIMIT)) return std::sin(x);
-    if (ax < TINY) return x;
+    if (!(ax < REDUCE_LIMIT)) return SHIFT ? std::cos(x) : std::sin(x);
+    if (SHIFT == 0 && ax < TINY) return x;
     const double t = x * TWO_OVER_PI + ROUNDER;
     const double n = t - ROUNDER;
     long long quadrant;
     __builtin_memcpy(&quadrant, &t, sizeof quadrant);
+    quadrant += SHIFT;
     const double a = x - n * PIO2_1;
     double s1, e1, hi, lo;
     two_sum<double>(a, -(n * PIO2_2), s1, e1);
@@ -223,11 +234,26 @@ double kel_sin(double x) {
     return (quadrant & 2) ? -r : r;
 }
 
-void kel_sin_n(const double* x, double* out, int n) {
+}  // namespace
+
+double kel_sin(double x) { return sin_one<0>(x); }
+
+double kel_cos(double x) { return sin_one<1>(x); }
+
+namespace {
+
+template <int SHIFT>
+void sin_n(const double* x, double* out, int n) {
     if (kUseAvx512 && n >= 8)
-        sin_n_avx512(x, out, n);
+        sin_n_avx512<SHIFT>(x, out, n);
     else if (kUseAvx2)
-        sin_n_avx2(x, out, n);
+        sin_n_avx2<SHIFT>(x, out, n);
     else
-        sin_n_sse2(x, out, n);
+        sin_n_sse2<SHIFT>(x, out, n);
 }
+
+}  // namespace
+
+void kel_sin_n(const double* x, double* out, int n) { sin_n<0>(x, out, n); }
+
+void kel_cos_n(const double* x, double* out, int n) { sin_n<1>(x, out, n); }
