@@ -591,6 +591,21 @@ void steps_of(void* module, const BLOCK_PLAN::Replay* r, int nr, const BLOCK_PLA
     }
 }
 
+// A sequencer spends most samples waiting: those are counted a stretch at a time.
+void sequencer_steps(void* module, const BLOCK_PLAN::Replay* r, int nr, const BLOCK_PLAN::Record* w, int nw, int n) {
+    auto* q = static_cast<SEQUENCER*>(module);
+    for (int t = 0; t < n;) {
+        const int steady = nr == 0 ? q->steady_steps(n - t) : 0;
+        for (int k = 0; k < steady; k++) record(w, nw, t + k);
+        t += steady;
+        if (t == n) break;
+        replay(r, nr, t);
+        q->SEQUENCER::evolue();
+        record(w, nw, t);
+        t++;
+    }
+}
+
 }  // namespace
 
 // The module's inputs are given their history by writing it into the
@@ -602,7 +617,7 @@ void BLOCK_PLAN::run_node_alone(Node& node, int n) {
     void* m = node.module;
     switch (node.type) {
     case T_KEYBOARD: steps_of<KEYBOARD>(m, r, nr, w, nw, n); break;
-    case T_SEQUENCER: steps_of<SEQUENCER>(m, r, nr, w, nw, n); break;
+    case T_SEQUENCER: sequencer_steps(m, r, nr, w, nw, n); break;
     case T_VCO: steps_of<VCO>(m, r, nr, w, nw, n); break;
     case T_MIXER: steps_of<MIXER>(m, r, nr, w, nw, n); break;
     case T_SAMPLER: steps_of<SAMPLER>(m, r, nr, w, nw, n); break;
@@ -631,13 +646,22 @@ void sequencer_and_sampler(const BLOCK_PLAN::Node& a, const BLOCK_PLAN::Node& b,
                            const BLOCK_PLAN::Record* records, int n) {
     auto* seq = static_cast<SEQUENCER*>(a.module);
     auto* smp = static_cast<SAMPLER*>(b.module);
-    for (int t = 0; t < n; t++) {
-        replay(replays + a.first_replay, a.replay_count, t);
-        seq->SEQUENCER::evolue();
-        replay(replays + b.first_replay, b.replay_count, t);
-        smp->SAMPLER::evolue();
-        record(records + a.first_record, a.record_count, t);
-        record(records + b.first_record, b.record_count, t);
+    for (int t = 0; t < n;) {
+        // The sequencer's waiting samples first (its words stay as they are, and
+        // the sampler, which may close its gate, never makes it act), then the
+        // sampler's steps over them; otherwise one sample of both.
+        int steady = a.replay_count == 0 ? seq->steady_steps(n - t) : 0;
+        if (steady == 0) {
+            replay(replays + a.first_replay, a.replay_count, t);
+            seq->SEQUENCER::evolue();
+            steady = 1;
+        }
+        for (const int end = t + steady; t < end; t++) {
+            replay(replays + b.first_replay, b.replay_count, t);
+            smp->SAMPLER::evolue();
+            record(records + a.first_record, a.record_count, t);
+            record(records + b.first_record, b.record_count, t);
+        }
     }
 }
 
