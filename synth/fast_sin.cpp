@@ -240,6 +240,45 @@ double kel_sin(double x) { return sin_one<0>(x); }
 
 double kel_cos(double x) { return sin_one<1>(x); }
 
+// One reduction and both polynomials: the operations of kel_sin and kel_cos.
+void kel_sincos(double x, double* sine, double* cosine) {
+    const double ax = std::fabs(x);
+    if (!(ax < REDUCE_LIMIT)) {
+        *sine = std::sin(x);
+        *cosine = std::cos(x);
+        return;
+    }
+    const double t = x * TWO_OVER_PI + ROUNDER;
+    const double n = t - ROUNDER;
+    long long quadrant;
+    __builtin_memcpy(&quadrant, &t, sizeof quadrant);
+    const double a = x - n * PIO2_1;
+    double s1, e1, hi, lo;
+    two_sum<double>(a, -(n * PIO2_2), s1, e1);
+    if (ax >= SHORT_LIMIT) {
+        double s2, e2;
+        two_sum<double>(s1, -(n * PIO2_3), s2, e2);
+        const double tail = (e1 + e2) - n * PIO2_4;
+        hi = s2 + tail;
+        lo = tail - (hi - s2);
+    } else {
+        const double tail = (e1 - n * PIO2_3) - n * PIO2_4;
+        hi = s1 + tail;
+        lo = tail - (hi - s1);
+    }
+    const double z = hi * hi;
+    const double pc = C0 + z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * C5))));
+    const double half_z = 0.5 * z;
+    const double w = 1.0 - half_z;
+    const double c = w + (((1.0 - w) - half_z) + (z * (z * pc) - hi * lo));
+    const double ps = S1 + z * (S2 + z * (S3 + z * (S4 + z * (S5 + z * S6))));
+    const double v = z * hi;
+    const double s = hi - ((z * (0.5 * lo - v * ps) - lo) - v * S0);
+    const double sin_r = (quadrant & 1) ? c : s, cos_r = (quadrant & 1) ? s : c;
+    *sine = ax < TINY ? x : (quadrant & 2) ? -sin_r : sin_r;
+    *cosine = ((quadrant + 1) & 2) ? -cos_r : cos_r;
+}
+
 namespace {
 
 template <int SHIFT>

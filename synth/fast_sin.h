@@ -15,5 +15,8 @@ void kel_sin_n(const double* x, double* out, int n);
 /// one quadrant on). For the filters' coefficients.
 double kel_cos(double x);
 
+/// *sine = kel_sin(x), *cosine = kel_cos(x), bit for bit, sharing the reduction.
+void kel_sincos(double x, double* sine, double* cosine);
+
 /// out[i] = kel_cos(x[i]) for 0 <= i < n, bit for bit, as kel_sin_n.
 void kel_cos_n(const double* x, double* out, int n);

@@ -96,7 +96,9 @@ void PCF::update_gains(double g) {
 void PCF::compute_coefficients(double f, double q, double g, unsigned long type) {
     const double w = angle_of(f);
     update_gains(g);
-    cookbook(kel_cos(w), kel_sin(w), q, type, linear_gain_, shelf_gain_, inv_a0, b0, b1, b2, a1, a2);
+    double c, s;
+    kel_sincos(w, &s, &c);
+    cookbook(c, s, q, type, linear_gain_, shelf_gain_, inv_a0, b0, b1, b2, a1, a2);
 }
 
 double PCF::FilterCell(unsigned long, double x, double f, double q, double g, unsigned long type) {
