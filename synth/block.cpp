@@ -574,6 +574,21 @@ void steps_of(void* module, const BLOCK_PLAN::Replay* r, int nr, const BLOCK_PLA
     }
 }
 
+// A sequencer spends most samples waiting: those are counted a stretch at a time.
+void sequencer_steps(void* module, const BLOCK_PLAN::Replay* r, int nr, const BLOCK_PLAN::Record* w, int nw, int n) {
+    auto* q = static_cast<SEQUENCER*>(module);
+    for (int t = 0; t < n;) {
+        const int steady = nr == 0 ? q->steady_steps(n - t) : 0;
+        for (int k = 0; k < steady; k++) record(w, nw, t + k);
+        t += steady;
+        if (t == n) break;
+        replay(r, nr, t);
+        q->SEQUENCER::evolue();
+        record(w, nw, t);
+        t++;
+    }
+}
+
 }  // namespace
 
 // The module's inputs are given their history by writing it into the
@@ -585,7 +600,7 @@ void BLOCK_PLAN::run_node_alone(Node& node, int n) {
     void* m = node.module;
     switch (node.type) {
     case T_KEYBOARD: steps_of<KEYBOARD>(m, r, nr, w, nw, n); break;
-    case T_SEQUENCER: steps_of<SEQUENCER>(m, r, nr, w, nw, n); break;
+    case T_SEQUENCER: sequencer_steps(m, r, nr, w, nw, n); break;
     case T_VCO: steps_of<VCO>(m, r, nr, w, nw, n); break;
     case T_MIXER: steps_of<MIXER>(m, r, nr, w, nw, n); break;
     case T_SAMPLER: steps_of<SAMPLER>(m, r, nr, w, nw, n); break;
@@ -614,13 +629,22 @@ void sequencer_and_sampler(const BLOCK_PLAN::Node& a, const BLOCK_PLAN::Node& b,
                            const BLOCK_PLAN::Record* records, int n) {
     auto* seq = static_cast<SEQUENCER*>(a.module);
     auto* smp = static_cast<SAMPLER*>(b.module);
-    for (int t = 0; t < n; t++) {
-        replay(replays + a.first_replay, a.replay_count, t);
-        seq->SEQUENCER::evolue();
-        replay(replays + b.first_replay, b.replay_count, t);
-        smp->SAMPLER::evolue();
-        record(records + a.first_record, a.record_count, t);
-        record(records + b.first_record, b.record_count, t);
+    for (int t = 0; t < n;) {
+        // The sequencer's waiting samples first (its words stay as they are, and
+        // the sampler, which may close its gate, never makes it act), then the
+        // sampler's steps over them; otherwise one sample of both.
+        int steady = a.replay_count == 0 ? seq->steady_steps(n - t) : 0;
+        if (steady == 0) {
+            replay(replays + a.first_replay, a.replay_count, t);
+            seq->SEQUENCER::evolue();
+            steady = 1;
+        }
+        for (const int end = t + steady; t < end; t++) {
+            replay(replays + b.first_replay, b.replay_count, t);
+            smp->SAMPLER::evolue();
+            record(records + a.first_record, a.record_count, t);
+            record(records + b.first_record, b.record_count, t);
+        }
     }
 }
 
@@ -664,10 +688,20 @@ bool BLOCK_PLAN::run_kernel(Node& node, int n) {
     switch (node.type) {
     case T_VCO: {
         VCO& v = *static_cast<VCO*>(node.module);
-        if (v.POWER == 0 || v.TYPE == NOISE_WHITE || v.TYPE == NOISE_KEL || !v.unlinked()) return false;
-        v.free_block(out, n);
+        if (v.POWER == 0 || v.TYPE == NOISE_WHITE || v.TYPE == NOISE_KEL) return false;
+        if (v.unlinked()) {
+            v.free_block(out, n);
+            return true;
+        }
+        // The slots follow VCO::BlockInput's order (see Describer::describe).
+        const float* in[VCO::BLOCK_INPUTS];
+        for (int k = 0; k < VCO::BLOCK_INPUTS; k++) in[k] = input(k);
+        v.linked_block(in, out, n);
         return true;
     }
+    case T_PCF:
+        // The slots: the input, MOD_FREQ, MOD_AMP (see Describer::describe).
+        return static_cast<PCF*>(node.module)->filter_block(input(0), input(1), input(2), out, n);
     case T_MIXER: {
         MIXER& m = *static_cast<MIXER*>(node.module);
         const float* in[MIXER_CHANNELS];

@@ -7,9 +7,9 @@
 // x is reduced to r = x - n pi/2 with |r| <= pi/4 (a little more when x 2/pi
 // lies near a half), carried as two doubles hi + lo, and sin or cos of r is a
 // polynomial chosen by n mod 4. Every lane runs the same IEEE operations in the
-// same order whatever the vector width, so the 2-wide and 4-wide code agree
+// same order whatever the vector width, so the 2-, 4- and 8-wide code agree
 // bit for bit. (The build forbids fused multiply-add contraction.)
-// The 4-wide code is only ever inlined into functions built for AVX2.
+// The 4- and 8-wide code is only ever inlined into functions built for AVX2 and AVX-512.
 #pragma GCC diagnostic ignored "-Wpsabi"
 
 namespace {
@@ -18,6 +18,8 @@ typedef double v2d __attribute__((vector_size(16)));
 typedef long long v2l __attribute__((vector_size(16)));
 typedef double v4d __attribute__((vector_size(32)));
 typedef long long v4l __attribute__((vector_size(32)));
+typedef double v8d __attribute__((vector_size(64)));
+typedef long long v8l __attribute__((vector_size(64)));
 
 constexpr double TWO_OVER_PI = 0.6366197723675814;
 // 1.5 x 2^52: adding it rounds to an integer held in the low bits of the mantissa.
@@ -53,15 +55,19 @@ inline __attribute__((always_inline)) int lane_bits(v2l m) { return _mm_movemask
 inline __attribute__((always_inline)) int lane_bits(v4l m) {
     return lane_bits(v2l{m[0], m[1]}) | lane_bits(v2l{m[2], m[3]}) << 2;
 }
+inline __attribute__((always_inline)) int lane_bits(v8l m) {
+    return lane_bits(v4l{m[0], m[1], m[2], m[3]}) | lane_bits(v4l{m[4], m[5], m[6], m[7]}) << 4;
+}
 
 // Below this x - n pi/2 leaves at least 2^-56, so the third piece needs no exact sum.
 constexpr double SHORT_LIMIT = 64.0;
 
-template <class V, class L>
+// SHIFT 1 gives the cosine: cos x = sin(x + pi/2), one quadrant on.
+template <class V, class L, int SHIFT>
 inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
     const V t = x * TWO_OVER_PI + ROUNDER;
     const V n = t - ROUNDER;
-    const L quadrant = (L)(t);
+    const L quadrant = (L)(t) + SHIFT;
 
     // x - n pi/2: the first product cancels exactly, the second is summed exactly.
     const V a = x - n * PIO2_1;
@@ -95,20 +101,21 @@ inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
 
     V r = odd ? cosine : sine;
     r = (quadrant & 2) != 0 ? -r : r;
-    return ax < TINY ? x : r;
+    if (SHIFT == 0) return ax < TINY ? x : r;
+    return r;
 }
 
 // Stores the lanes; those the reduction cannot take (huge, infinite, NaN) go to the C library.
-template <class V, class L>
+template <class V, class L, int SHIFT>
 inline __attribute__((always_inline)) void sin_store(double* out, const V& in, int lanes) {
     const L magnitude = (L)(in) & 0x7fffffffffffffffLL;
     const V ax = (V)(magnitude);
-    V r = sin_lanes<V, L>(in, ax);
+    V r = sin_lanes<V, L, SHIFT>(in, ax);
     const L reducible = ax < REDUCE_LIMIT;
     const int all = (1 << lanes) - 1;
     if ((lane_bits(reducible) & all) != all) {
         for (int i = 0; i < lanes; i++)
-            if (reducible[i] == 0) r[i] = std::sin(in[i]);  // from `in`: out may be x
+            if (reducible[i] == 0) r[i] = SHIFT ? std::cos(in[i]) : std::sin(in[i]);  // from `in`: out may be x
     }
     if (lanes == static_cast<int>(sizeof(V) / sizeof(double))) {
         __builtin_memcpy(out, &r, sizeof r);
@@ -120,30 +127,56 @@ inline __attribute__((always_inline)) void sin_store(double* out, const V& in, i
 // One vector per call: with no loop around it the compiler keeps the constants
 // where they are instead of spreading them over the stack first, which a call
 // for a handful of sines would pay for whole.
+template <int SHIFT>
 __attribute__((noinline)) void sin2_sse2(const double* x, double* out, int lanes) {
     v2d in = {0.0, 0.0};
     if (lanes == 2)
         __builtin_memcpy(&in, x, sizeof in);
     else
         in[0] = x[0];
-    sin_store<v2d, v2l>(out, in, lanes);
+    sin_store<v2d, v2l, SHIFT>(out, in, lanes);
 }
 
+template <int SHIFT>
 __attribute__((target("avx2"), noinline)) void sin4_avx2(const double* x, double* out, int lanes) {
     v4d in = {0.0, 0.0, 0.0, 0.0};
     if (lanes == 4)
         __builtin_memcpy(&in, x, sizeof in);
     else
         for (int k = 0; k < lanes; k++) in[k] = x[k];
-    sin_store<v4d, v4l>(out, in, lanes);
+    sin_store<v4d, v4l, SHIFT>(out, in, lanes);
 }
 
+template <int SHIFT>
 void sin_n_sse2(const double* x, double* out, int n) {
-    for (int i = 0; i < n; i += 2) sin2_sse2(x + i, out + i, n - i < 2 ? n - i : 2);
+    for (int i = 0; i < n; i += 2) sin2_sse2<SHIFT>(x + i, out + i, n - i < 2 ? n - i : 2);
 }
 
+template <int SHIFT>
 void sin_n_avx2(const double* x, double* out, int n) {
-    for (int i = 0; i < n; i += 4) sin4_avx2(x + i, out + i, n - i < 4 ? n - i : 4);
+    for (int i = 0; i < n; i += 4) sin4_avx2<SHIFT>(x + i, out + i, n - i < 4 ? n - i : 4);
+}
+
+// Eight at a time over the whole array: a loop, so that the constants stay in
+// registers from one vector to the next (the arrays here are a block long).
+template <int SHIFT>
+__attribute__((target("avx512f,avx512dq"), noinline)) void sin_n_avx512(const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        v8d in;
+        __builtin_memcpy(&in, x + i, sizeof in);
+        sin_store<v8d, v8l, SHIFT>(out + i, in, 8);
+    }
+    if (i < n) {
+        v8d in = {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0};
+        for (int k = 0; k < n - i; k++) in[k] = x[i + k];
+        sin_store<v8d, v8l, SHIFT>(out + i, in, n - i);
+    }
+}
+
+bool cpu_has_avx512() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq");
 }
 
 bool cpu_has_avx2() {
@@ -153,20 +186,25 @@ bool cpu_has_avx2() {
 
 // Decided once at start-up, before any audio runs.
 const bool kUseAvx2 = cpu_has_avx2();
+const bool kUseAvx512 = cpu_has_avx512();
 
 }  // namespace
 
 // The same operations as one lane of sin_lanes, in the same order (so the same
 // bits), but only those the argument needs: one oscillator stepped alone waits
 // for its sine, and the shorter chain is what it waits for.
-double kel_sin(double x) {
+namespace {
+
+template <int SHIFT>
+double sin_one(double x) {
     const double ax = std::fabs(x);
-    if (!(ax < REDUCE_LIMIT)) return std::sin(x);
-    if (ax < TINY) return x;
+    if (!(ax < REDUCE_LIMIT)) return SHIFT ? std::cos(x) : std::sin(x);
+    if (SHIFT == 0 && ax < TINY) return x;
     const double t = x * TWO_OVER_PI + ROUNDER;
     const double n = t - ROUNDER;
     long long quadrant;
     __builtin_memcpy(&quadrant, &t, sizeof quadrant);
+    quadrant += SHIFT;
     const double a = x - n * PIO2_1;
     double s1, e1, hi, lo;
     two_sum<double>(a, -(n * PIO2_2), s1, e1);
@@ -196,9 +234,65 @@ double kel_sin(double x) {
     return (quadrant & 2) ? -r : r;
 }
 
-void kel_sin_n(const double* x, double* out, int n) {
-    if (kUseAvx2)
-        sin_n_avx2(x, out, n);
-    else
-        sin_n_sse2(x, out, n);
+}  // namespace
+
+double kel_sin(double x) { return sin_one<0>(x); }
+
+double kel_cos(double x) { return sin_one<1>(x); }
+
+// One reduction and both polynomials: the operations of kel_sin and kel_cos.
+void kel_sincos(double x, double* sine, double* cosine) {
+    const double ax = std::fabs(x);
+    if (!(ax < REDUCE_LIMIT)) {
+        *sine = std::sin(x);
+        *cosine = std::cos(x);
+        return;
+    }
+    const double t = x * TWO_OVER_PI + ROUNDER;
+    const double n = t - ROUNDER;
+    long long quadrant;
+    __builtin_memcpy(&quadrant, &t, sizeof quadrant);
+    const double a = x - n * PIO2_1;
+    double s1, e1, hi, lo;
+    two_sum<double>(a, -(n * PIO2_2), s1, e1);
+    if (ax >= SHORT_LIMIT) {
+        double s2, e2;
+        two_sum<double>(s1, -(n * PIO2_3), s2, e2);
+        const double tail = (e1 + e2) - n * PIO2_4;
+        hi = s2 + tail;
+        lo = tail - (hi - s2);
+    } else {
+        const double tail = (e1 - n * PIO2_3) - n * PIO2_4;
+        hi = s1 + tail;
+        lo = tail - (hi - s1);
+    }
+    const double z = hi * hi;
+    const double pc = C0 + z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * C5))));
+    const double half_z = 0.5 * z;
+    const double w = 1.0 - half_z;
+    const double c = w + (((1.0 - w) - half_z) + (z * (z * pc) - hi * lo));
+    const double ps = S1 + z * (S2 + z * (S3 + z * (S4 + z * (S5 + z * S6))));
+    const double v = z * hi;
+    const double s = hi - ((z * (0.5 * lo - v * ps) - lo) - v * S0);
+    const double sin_r = (quadrant & 1) ? c : s, cos_r = (quadrant & 1) ? s : c;
+    *sine = ax < TINY ? x : (quadrant & 2) ? -sin_r : sin_r;
+    *cosine = ((quadrant + 1) & 2) ? -cos_r : cos_r;
 }
+
+namespace {
+
+template <int SHIFT>
+void sin_n(const double* x, double* out, int n) {
+    if (kUseAvx512 && n >= 8)
+        sin_n_avx512<SHIFT>(x, out, n);
+    else if (kUseAvx2)
+        sin_n_avx2<SHIFT>(x, out, n);
+    else
+        sin_n_sse2<SHIFT>(x, out, n);
+}
+
+}  // namespace
+
+void kel_sin_n(const double* x, double* out, int n) { sin_n<0>(x, out, n); }
+
+void kel_cos_n(const double* x, double* out, int n) { sin_n<1>(x, out, n); }

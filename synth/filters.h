@@ -49,8 +49,17 @@ public:
                       unsigned long type);
     int evolue() override;
 
+    /// n samples as n evolue() would give them, with the input reading in[t]
+    /// and MOD_FREQ, MOD_AMP (null: not linked) mod_freq[t], mod_amp[t] at
+    /// sample t. The parameters are read once. False, and nothing done, for a
+    /// frozen, unlinked or bypassed filter (stepped the plain way).
+    bool filter_block(const float* in, const float* mod_freq, const float* mod_amp, float* out, int n);
+
 private:
     void compute_coefficients(double f, double q, double g, unsigned long type);
+    void update_gains(double g);
+    /// One step of the biquad with the coefficients as they stand.
+    double biquad(double x);
     /// 10^(g / 20) (linear gain) and 10^(g / 40) (shelf and peak amplitude) for
     /// gain_for_: a swept cut-off recomputes the coefficients at every sample,
     /// the gain seldom changes.

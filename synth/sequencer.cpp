@@ -114,6 +114,31 @@ int SEQUENCER::evolue() {
     return 1;
 }
 
+// The same tests as evolue() for the step as it stands, the counter counted
+// exactly as evolue() counts it; stops before the first sample that would act.
+int SEQUENCER::steady_steps(int n) {
+    if (sync_source != nullptr) return 0;
+    const int p = current_pattern, s = current_step;
+    if (p < 0 || p >= SEQ_PATTERNS || s >= NBR_STEP[p] || s >= SEQ_STEPS || s < 0) return 0;
+    const int at = p * SEQ_STEPS + s;
+    const float period = step_period(divider[p]);
+    float x = gate_samples(LENGHT[at], divider[p]);
+    if (x < 0.0625f) x = 0.0f;
+    const bool next_bypassed = at + 1 < SEQ_PATTERNS * SEQ_STEPS && bypass[at + 1] != 0;
+    const bool closing = gate_open == 1 && !next_bypassed;
+    float T = period;
+    if (x > 44100.0f) T += x;
+    float counter = sample_counter;
+    int k = 0;
+    for (; k < n; k++) {
+        const float next = counter + 1.0f;
+        if (next >= T || (closing && next >= x - 1)) break;
+        counter = next;
+    }
+    sample_counter = counter;
+    return k;
+}
+
 // ---------------------------------------------------------------- pattern files
 
 namespace {

@@ -66,6 +66,10 @@ public:
 
     SEQUENCER();
     int evolue() override;
+    /// Takes up to n steps in which nothing but the sample counter would change
+    /// (no step sounds, no gate closes, no pattern wraps, no sync input linked)
+    /// and returns how many: 0 when the next step must be taken by evolue().
+    int steady_steps(int n);
     /// Writes the grid to path (partition_bytes). 1 on success, 0 when the file
     /// cannot be created.
     int save_partition(const char* path);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "synth/fast_sin.h"
 #include "synth/names.h"
@@ -159,6 +160,122 @@ float kel_noise(float A, bool new_cycle, float& hold) {
     return false;
 }
 
+namespace {
+
+std::uint32_t bits_of(float f) {
+    std::uint32_t b;
+    std::memcpy(&b, &f, sizeof b);
+    return b;
+}
+
+// 2^e as a double, for e in the normal range.
+double power_of_two(int e) {
+    const std::uint64_t b = static_cast<std::uint64_t>(e + 1023) << 52;
+    double d;
+    std::memcpy(&d, &b, sizeof d);
+    return d;
+}
+
+// What a step adds to N on a binade of float step u (1 / inv_u): inc / u rounded
+// to 2^-29 (the double sum), then to an integer (the float). NaN, which ends a
+// run, when the step must be taken the plain way: a tie of the second rounding,
+// or an increment too large (or NaN) for the first.
+inline double integer_step(double inc, double inv_u) {
+    const double r = inc * inv_u;  // exact: a power of two
+    const double fine = (r + 0x1.8p23) - 0x1.8p23;
+    const double q = (fine + 0x1.8p52) - 0x1.8p52;
+    // Both tests always made (no branch), so that the steps of a block vectorise.
+    const bool exact = (std::fabs(r) < 0x1p22) & (std::fabs(fine - q) != 0.5);
+    return exact ? q : std::numeric_limits<double>::quiet_NaN();
+}
+
+// A run of steps of q from N while N stays strictly within (lo, hi): the cycles
+// are N + j q, each exact. Returns the steps taken (at most n).
+int constant_steps(double N, double q, double lo, double hi, double u, float* cyc, int n) {
+    if (q != q) return 0;
+    auto inside = [&](int j) {
+        const double v = N + j * q;
+        return v > lo && v < hi;
+    };
+    int m = n;
+    if (!inside(m)) {
+        // N + j q is monotonic in j: the last j inside, from an estimate.
+        const double estimate = q != 0 ? ((q > 0 ? hi : lo) - N) / q : 0.0;
+        m = !(estimate > 0) ? 0 : estimate > n ? n : static_cast<int>(estimate);
+        while (m > 0 && !inside(m)) m--;
+        while (m < n && inside(m + 1)) m++;
+    }
+    for (int j = 1; j <= m; j++) cyc[j - 1] = static_cast<float>((N + j * q) * u);
+    return m;
+}
+
+// The same with an increment per sample (and sync pulses, which end a run): the
+// steps of eight samples are computed side by side, then summed in order.
+int varying_steps(double N, const double* inc, int stride, const float* sync, double inv_u, double lo, double hi,
+                  double u, float* cyc, int n) {
+    int t = 0;
+    while (t < n) {
+        const int count = n - t < 8 ? n - t : 8;
+        double q[8];
+        for (int k = 0; k < count; k++) q[k] = integer_step(inc[(t + k) * stride], inv_u);
+        if (sync != nullptr)
+            for (int k = 0; k < count; k++)
+                if (bits_of(sync[t + k]) != 0) q[k] = std::numeric_limits<double>::quiet_NaN();
+        for (int k = 0; k < count; k++) {
+            const double moved = N + q[k];
+            if (!(moved > lo && moved < hi)) return t + k;
+            N = moved;
+            cyc[t + k] = static_cast<float>(N * u);
+        }
+        t += count;
+    }
+    return t;
+}
+
+// The cycle's float steps over a block, exactly as advance_cycle takes them:
+// c = float(c + inc[t * stride]) (in double, then rounded), -1 past 1, after a
+// non-zero sync[t] has zeroed it. Each cycle goes to cyc[t]. With
+// stop_before_reset, stops before a step that would reset; returns the steps done.
+//
+// The recurrence is sequential, and each step rounds twice, so it is taken
+// apart: while c stays within one binade of |c| < 1 (magnitudes [2^k, 2^(k+1)),
+// where the floats are the multiples N u of u = 2^(k-23) and the doubles those
+// of u 2^-29), c + inc rounds to the double c + u r', r' being inc / u rounded
+// to 2^-29 (c itself is on that grid and even there), and then to the float
+// c + u round(r'). So N advances by an integer computed from inc alone, and
+// the chain is one exact addition. A step whose result would leave the binade
+// (or touch its ends), or whose r' ends in exactly one half (the float rounding
+// would then depend on N's parity), is taken the plain way, as are the steps
+// from 0, from tiny magnitudes and from |c| >= 1.
+int advance_cycles(float& c, const double* inc, int stride, const float* sync, float* cyc, int n,
+                   bool stop_before_reset) {
+    int t = 0;
+    while (t < n) {
+        if (sync != nullptr && bits_of(sync[t]) != 0) c = 0.0f;
+        float next = static_cast<float>(c + inc[t * stride]);
+        if (next > 1.0f) {
+            if (stop_before_reset) return t;
+            next = -1.0f;
+        }
+        c = next;
+        cyc[t++] = c;
+        const int e = static_cast<int>((bits_of(c) >> 23) & 0xff);  // |c| in [2^(e-127), 2^(e-126))
+        if (e < 27 || e >= 127) continue;                             // below 2^-100 (or 0), or 1 and more
+        const double u = power_of_two(e - 150), inv_u = power_of_two(150 - e);
+        const double N = c * inv_u;  // an integer, |N| in [2^23, 2^24)
+        const double lo = N > 0 ? 0x1p23 : -0x1p24, hi = N > 0 ? 0x1p24 : -0x1p23;
+        if (stride == 0 && sync == nullptr)
+            t += constant_steps(N, integer_step(inc[0], inv_u), lo, hi, u, cyc + t, n - t);
+        else
+            t += varying_steps(N, inc + t * stride, stride, sync != nullptr ? sync + t : nullptr, inv_u, lo, hi, u,
+                               cyc + t, n - t);
+        c = cyc[t - 1];
+    }
+    return t;
+}
+
+}  // namespace
+
 void VCO::free_sine_block(float* out, int n) {
     int t = 0;
     constexpr int MOST = 256;
@@ -200,6 +317,25 @@ void VCO::free_sine_block(float* out, int n) {
             period_pos_ = pos;
             cycle = period_cycle_ = kept[PERIOD_CAPACITY + pos];
             break;
+        }
+        if (key[0] == period_key_[0] && key[1] == period_key_[1] && key[2] == increment_for_ &&
+            c_bits == kept_c_bits && (period_pos_ < 0 || period_pos_ >= PERIOD_CAPACITY)) {
+            // Until the next reset nothing is kept or played back (the period is
+            // not known yet, or this one runs past what is kept): the cycles up
+            // to the reset, then their sines with the others of the block.
+            float cyc[MOST];
+            float c = cycle;
+            const int run = advance_cycles(c, &increment_, 0, nullptr, cyc, n - t, true);
+            for (int k = 0; k < run; k++) {
+                waiting_arg[waiting] = 6.283185307179586 * cyc[k] + P;
+                waiting_amp[waiting] = A;
+                waiting_at[waiting++] = t + k;
+            }
+            if (run > 0) {
+                cycle = period_cycle_ = c;
+                t += run;
+                continue;
+            }
         }
         // Still learning the period (or it is too long to keep): one sample the
         // general way. A sine the period does not keep is computed with the
@@ -455,5 +591,77 @@ void VCO::free_block(float* out, int n) {
         cycle = run_wave(cycle, inc, out, n, [](float, bool) { return 0.0f; });
         break;
     }
+    value = out[n - 1];
+}
+
+void VCO::linked_block(const float* const* in, float* out, int n) {
+    constexpr int MOST = 64;
+    while (n > MOST) {
+        const float* head[BLOCK_INPUTS];
+        for (int k = 0; k < BLOCK_INPUTS; k++) head[k] = in[k];
+        linked_block(head, out, MOST);
+        const float* rest[BLOCK_INPUTS];
+        for (int k = 0; k < BLOCK_INPUTS; k++) rest[k] = in[k] != nullptr ? in[k] + MOST : nullptr;
+        linked_block(rest, out + MOST, n - MOST);
+        return;
+    }
+    if (n <= 0) return;
+    // What advance() does at every sample, once: the kept period is dropped.
+    period_pos_ = -1;
+    period_filled_ = 0;
+    period_length_ = 0;
+    // The parameters, read once a block; the inputs, at every sample.
+    const float amount = AMOUNT, freq = FREQ, phase = PHASE, pwm = PWM;
+    const float* const pitch = in[IN_PITCH];
+    const float* const alt_amp = in[IN_ALT_AMP];
+    const float* const alt_freq = in[IN_ALT_FREQ];
+    const float* const alt_phase = in[IN_ALT_PHASE];
+    const float* const alt_pwm = in[IN_ALT_PWM];
+    float A[MOST], F[MOST], P[MOST], W[MOST];
+    for (int t = 0; t < n; t++) {
+        A[t] = alt_amp != nullptr ? alt_amp[t] : amount;
+        F[t] = alt_freq != nullptr ? alt_freq[t] : freq;
+        P[t] = alt_phase != nullptr ? alt_phase[t] : phase;
+        W[t] = alt_pwm != nullptr ? alt_pwm[t] : pwm;
+    }
+    if (pitch != nullptr) {
+        for (int t = 0; t < n; t++)
+            F[t] = alt_freq != nullptr ? static_cast<float>(alt_freq[t] / 44.0) : driven(pitch[t], freq);
+        driven_frequency = F[n - 1];
+    }
+    // The modulations, each as advance() writes it (x + x m, in float).
+    auto modulate = [n](float* x, const float* m) {
+        if (m != nullptr)
+            for (int t = 0; t < n; t++) x[t] = x[t] + x[t] * m[t];
+    };
+    modulate(A, in[IN_MOD_AMP]);
+    modulate(F, in[IN_MOD_FREQ]);
+    modulate(P, in[IN_MOD_PHASE]);
+    modulate(W, in[IN_MOD_PWM]);
+    for (int t = 0; t < n; t++)
+        if (A[t] > 1.0f) A[t] = 1.0f;
+
+    // The increments (advance_cycle's quotient, kept for the last F), then the cycles.
+    double inc[MOST];
+    for (int t = 0; t < n; t++) inc[t] = F[t] / 44100.0;
+    increment_for_ = bits_of(F[n - 1]);
+    increment_ = inc[n - 1];
+    float cyc[MOST];
+    float c = cycle;
+    advance_cycles(c, inc, 1, in[IN_SYNC], cyc, n, false);
+
+    if (TYPE == SIN) {
+        double x[MOST];
+        for (int t = 0; t < n; t++) x[t] = 6.283185307179586 * cyc[t] + P[t];
+        kel_sin_n(x, x, n);
+        for (int t = 0; t < n; t++) out[t] = clip_unit(static_cast<float>(A[t] * x[t]));
+    } else {
+        for (int t = 0; t < n; t++) {
+            cycle = cyc[t];
+            const Step s{A[t], F[t], P[t], W[t], cyc[t] == -1.0f};
+            out[t] = clip_unit(shape(s));
+        }
+    }
+    cycle = c;
     value = out[n - 1];
 }

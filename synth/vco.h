@@ -158,6 +158,15 @@ public:
     void free_sine_block(float* out, int n);
     /// The same for any unlinked waveform but the two noises (POWER on).
     void free_block(float* out, int n);
+    /// What a block kernel reads: in[k] is the history of input k over the
+    /// block (k in the order below; null when the input is not linked). The
+    /// sync word holds the pulse's int bits.
+    enum BlockInput { IN_PITCH, IN_SYNC, IN_MOD_PHASE, IN_MOD_FREQ, IN_MOD_AMP, IN_MOD_PWM,
+                      IN_ALT_PHASE, IN_ALT_FREQ, IN_ALT_AMP, IN_ALT_PWM, BLOCK_INPUTS };
+    /// Steps an oscillator with linked inputs (any waveform but the two noises,
+    /// POWER on) over n samples into out, exactly as n calls of evolue() would
+    /// with each input reading in[k][t] at sample t. The parameters are read once.
+    void linked_block(const float* const* in, float* out, int n);
     /// Asks the cache for what the list step reads of this oscillator (the
     /// step reads five lines of it; fetched ahead, they are there in time).
     void prefetch() const {

@@ -1,5 +1,6 @@
-// The oscillators' sine: within 1 ulp of the C library's sin everywhere, the
-// same bits whether computed alone or among others, NaN where sin is NaN.
+// The oscillators' sine and the filters' cosine: within 1 ulp of the C
+// library's sin and cos everywhere, the same bits whether computed alone or
+// among others, NaN where the C library gives NaN.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -63,21 +64,37 @@ struct Sweep {
     double worst_at = 0;
 };
 
-// Compares kel_sin_n with std::sin, and with kel_sin one at a time, over n arguments.
-Sweep sweep(long n, std::uint64_t seed) {
+// A filter's angle: 2 pi f / 44100 for a cut-off of any float, mostly audible ones.
+double filter_argument(std::mt19937_64& g) {
+    const float f = (g() % 4 != 0) ? std::uniform_real_distribution<float>(0.0f, 22050.0f)(g)
+                                   : std::ldexp(std::uniform_real_distribution<float>(-1.0f, 1.0f)(g),
+                                                static_cast<int>(g() % 40) - 10);
+    return 6.283185307179586 * f / 44100.0;
+}
+
+// Compares kel_sin_n (kel_cos_n) with std::sin (std::cos), and with kel_sin
+// (kel_cos) one at a time, over n arguments.
+Sweep sweep(long n, std::uint64_t seed, bool cosine = false) {
     std::mt19937_64 g(seed);
     Sweep s;
     std::vector<double> x(4099), out(4099);  // not a multiple of 4: the tails run too
     while (s.count < n) {
-        for (size_t i = 0; i < x.size(); i++) x[i] = (i % 2) ? oscillator_argument(g) : any_double(g);
-        kel_sin_n(x.data(), out.data(), static_cast<int>(x.size()));
+        for (size_t i = 0; i < x.size(); i++)
+            x[i] = (i % 2) ? (cosine ? filter_argument(g) : oscillator_argument(g)) : any_double(g);
+        (cosine ? kel_cos_n : kel_sin_n)(x.data(), out.data(), static_cast<int>(x.size()));
         for (size_t i = 0; i < x.size(); i++) {
-            const double want = std::sin(x[i]);
+            const double want = cosine ? std::cos(x[i]) : std::sin(x[i]);
             if (std::isnan(want)) {
                 EXPECT_TRUE(std::isnan(out[i])) << x[i];
                 continue;
             }
-            if (i % 7 == 0) EXPECT_TRUE(same_bits(kel_sin(x[i]), out[i])) << std::hexfloat << x[i];
+            if (i % 7 == 0) {
+                EXPECT_TRUE(same_bits((cosine ? kel_cos : kel_sin)(x[i]), out[i])) << std::hexfloat << x[i];
+                double both[2];
+                kel_sincos(x[i], &both[0], &both[1]);
+                EXPECT_TRUE(same_bits(kel_sin(x[i]), both[0]) && same_bits(kel_cos(x[i]), both[1]))
+                    << std::hexfloat << x[i];
+            }
             const std::int64_t u = ulps(want, out[i]);
             if (u > 0) s.differ++;
             if (u > s.worst) s.worst = u, s.worst_at = x[i];
@@ -101,6 +118,14 @@ TEST(FastSine, SpecialArguments) {
     EXPECT_TRUE(std::isnan(kel_sin(std::numeric_limits<double>::infinity())));
     EXPECT_TRUE(std::isnan(kel_sin(-std::numeric_limits<double>::infinity())));
     EXPECT_TRUE(std::isnan(kel_sin(std::numeric_limits<double>::quiet_NaN())));
+    for (double c : cases) {
+        for (double x : {c, -c}) {
+            EXPECT_LE(ulps(kel_cos(x), std::cos(x)), 1) << std::hexfloat << x;
+        }
+    }
+    EXPECT_EQ(kel_cos(0.0), 1.0);
+    EXPECT_EQ(kel_cos(-1e-300), 1.0);
+    EXPECT_TRUE(std::isnan(kel_cos(std::numeric_limits<double>::infinity())));
 }
 
 // Lanes near zero and lanes far out share a vector: each lane's result must not
@@ -129,10 +154,28 @@ TEST(FastSine, WithinOneUlpOfTheCLibrary) {
     EXPECT_LT(s.differ, s.count / 20);
 }
 
+TEST(FastCosine, WithinOneUlpOfTheCLibrary) {
+    const Sweep s = sweep(1000000, 3, true);
+    EXPECT_LE(s.worst, 1) << "at " << std::hexfloat << s.worst_at;
+    EXPECT_LT(s.differ, s.count / 20);
+}
+
 // By hand: --gtest_also_run_disabled_tests --gtest_filter=*LongSweep* (KEL_SIN_SWEEP=n arguments).
 TEST(FastSine, DISABLED_LongSweep) {
     const char* n = std::getenv("KEL_SIN_SWEEP");
     const Sweep s = sweep(n != nullptr ? std::atol(n) : 400000000L, 2);
+    std::printf("%ld arguments, %ld one ulp apart, largest difference %lld ulp at %a\n", s.count, s.differ,
+                static_cast<long long>(s.worst), s.worst_at);
+    EXPECT_LE(s.worst, 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FastCosine, DISABLED_LongSweep) {
+    const char* n = std::getenv("KEL_SIN_SWEEP");
+    const Sweep s = sweep(n != nullptr ? std::atol(n) : 400000000L, 4, true);
     std::printf("%ld arguments, %ld one ulp apart, largest difference %lld ulp at %a\n", s.count, s.differ,
                 static_cast<long long>(s.worst), s.worst_at);
     EXPECT_LE(s.worst, 1);
