@@ -195,30 +195,41 @@ const bool kUseAvx512 = cpu_has_avx512();
 // for its sine, and the shorter chain is what it waits for.
 namespace {
 
-template <int SHIFT>
-double sin_one(double x) {
-    const double ax = std::fabs(x);
-    if (!(ax < REDUCE_LIMIT)) return SHIFT ? std::cos(x) : std::sin(x);
-    if (SHIFT == 0 && ax < TINY) return x;
+// The argument reduced by pi/2 in four pieces: x = quadrant * pi/2 + hi + lo.
+struct REDUCED {
+    long long quadrant;
+    double hi, lo;
+};
+inline REDUCED reduce(double x, double ax) {
     const double t = x * TWO_OVER_PI + ROUNDER;
     const double n = t - ROUNDER;
-    long long quadrant;
-    __builtin_memcpy(&quadrant, &t, sizeof quadrant);
-    quadrant += SHIFT;
+    REDUCED r;
+    __builtin_memcpy(&r.quadrant, &t, sizeof r.quadrant);
     const double a = x - n * PIO2_1;
-    double s1, e1, hi, lo;
+    double s1, e1;
     two_sum<double>(a, -(n * PIO2_2), s1, e1);
     if (ax >= SHORT_LIMIT) {
         double s2, e2;
         two_sum<double>(s1, -(n * PIO2_3), s2, e2);
         const double tail = (e1 + e2) - n * PIO2_4;
-        hi = s2 + tail;
-        lo = tail - (hi - s2);
+        r.hi = s2 + tail;
+        r.lo = tail - (r.hi - s2);
     } else {
         const double tail = (e1 - n * PIO2_3) - n * PIO2_4;
-        hi = s1 + tail;
-        lo = tail - (hi - s1);
+        r.hi = s1 + tail;
+        r.lo = tail - (r.hi - s1);
     }
+    return r;
+}
+
+template <int SHIFT>
+double sin_one(double x) {
+    const double ax = std::fabs(x);
+    if (!(ax < REDUCE_LIMIT)) return SHIFT ? std::cos(x) : std::sin(x);
+    if (SHIFT == 0 && ax < TINY) return x;
+    const REDUCED red = reduce(x, ax);
+    const long long quadrant = red.quadrant + SHIFT;
+    const double hi = red.hi, lo = red.lo;
     const double z = hi * hi;
     double r;
     if (quadrant & 1) {
@@ -248,24 +259,9 @@ void kel_sincos(double x, double* sine, double* cosine) {
         *cosine = std::cos(x);
         return;
     }
-    const double t = x * TWO_OVER_PI + ROUNDER;
-    const double n = t - ROUNDER;
-    long long quadrant;
-    __builtin_memcpy(&quadrant, &t, sizeof quadrant);
-    const double a = x - n * PIO2_1;
-    double s1, e1, hi, lo;
-    two_sum<double>(a, -(n * PIO2_2), s1, e1);
-    if (ax >= SHORT_LIMIT) {
-        double s2, e2;
-        two_sum<double>(s1, -(n * PIO2_3), s2, e2);
-        const double tail = (e1 + e2) - n * PIO2_4;
-        hi = s2 + tail;
-        lo = tail - (hi - s2);
-    } else {
-        const double tail = (e1 - n * PIO2_3) - n * PIO2_4;
-        hi = s1 + tail;
-        lo = tail - (hi - s1);
-    }
+    const REDUCED red = reduce(x, ax);
+    const long long quadrant = red.quadrant;
+    const double hi = red.hi, lo = red.lo;
     const double z = hi * hi;
     const double pc = C0 + z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * C5))));
     const double half_z = 0.5 * z;
