@@ -110,10 +110,10 @@ bool enter_data_folder(const char* named, DATA_FOLDER* chosen) {
     }
     const std::string shipped = shipped_folder(), user = user_folder();
     if (shipped.empty() || !is_data_folder(shipped)) {
-        std::fprintf(stderr,
-                     "No data folder: start the program inside one (a checkout's data/), name one with "
-                     "--data DIR, or install it (cmake --install)\n");
-        return false;
+        // Not installed (a build folder's program started elsewhere): it works
+        // where it was started, as it always did; files it cannot find say so.
+        chosen->work = fs::current_path(ec).string();
+        return true;
     }
     if (user.empty()) {
         std::fprintf(stderr, "Neither XDG_DATA_HOME nor HOME is set: name a data folder with --data DIR\n");

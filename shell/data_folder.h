@@ -19,7 +19,8 @@ struct DATA_FOLDER {
 ///   ~/.local/share/z_ozodive), made on first use: KSY/, PARTITIONS/ and
 ///   Sounds/ copied from the installed share folder (prefix/share/z_ozodive,
 ///   beside the program's bin/), never over a file of the user's, and the
-///   interface files (panel files, pictures, font list) linked to it.
+///   interface files (panel files, pictures, font list) linked to it;
+/// - else (a program that is not installed) the current folder, as it is.
 /// False, after a message on stderr, when no folder can be used.
 bool enter_data_folder(const char* named, DATA_FOLDER* chosen);
 
