@@ -9,12 +9,14 @@
 #include <memory>
 #include <thread>
 
+#include "engine/display.h"
 #include "shell/audio.h"
 #include "shell/console.h"
 #include "shell/globals.h"
 #include "shell/midi_input.h"
 #include "shell/recorder.h"
 #include "shell/remote.h"
+#include "shell/settings.h"
 #include "shell/sound_device.h"
 #include "shell/startup.h"
 #include "shell/wav_save.h"
@@ -82,13 +84,13 @@ void save_recording(OUTPUT_RECORDER* recorder) {
 namespace {
 // "oss", "daemon", "alsa" or "none" as the output menu's kinds, and "jack"
 // (which no menu offers); -1 otherwise.
-int output_kind(const char* name) {
-    static const struct { const char* name; int kind; } kinds[] = {
-        {"oss", FSOUND_OUTPUT_OSS}, {"daemon", FSOUND_OUTPUT_ESD}, {"alsa", FSOUND_OUTPUT_ALSA},
-        {"none", FSOUND_OUTPUT_NOSOUND}, {"jack", FSOUND_OUTPUT_JACK}};
-    for (const auto& k : kinds)
-        if (std::strcmp(name, k.name) == 0) return k.kind;
-    return -1;
+int output_kind(const char* name) { return sound_output_from_word(name); }
+
+// Writes the settings, saying so when they cannot be kept (never fatal).
+void keep_settings(const std::string& path, const SETTINGS& settings) {
+    if (path.empty()) return;  // neither XDG_CONFIG_HOME nor HOME: nowhere to keep them
+    std::string why;
+    if (!settings_save(path, settings, &why)) std::fprintf(stderr, "Settings not kept: %s\n", why.c_str());
 }
 
 // A whole positive number up to limit; -1 otherwise.
@@ -126,6 +128,7 @@ int parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
             }
             options->width = w;
             options->height = h;
+            options->size_given = true;
             i++;
         } else if (std::strcmp(a, "--output") == 0) {
             options->sound.output = output_kind(value);
@@ -161,7 +164,20 @@ int parse_app_options(int argc, char** argv, APP_OPTIONS* options) {
     return 0;
 }
 
-int run_synthesizer(const APP_OPTIONS& options) {
+int run_synthesizer(const APP_OPTIONS& given) {
+    // What the last run remembered: the output for a start without a
+    // terminal, the window's size when --size does not name one.
+    const std::string settings_file = settings_path();
+    SETTINGS settings;
+    if (!settings_file.empty()) settings_load(settings_file, &settings);
+    APP_OPTIONS options = given;
+    options.sound.remembered_output = settings.output;
+    options.sound.remembered_driver = settings.driver;
+    if (!options.size_given && settings.width > 0) {
+        options.width = settings.width;
+        options.height = settings.height;
+    }
+
     // A set-up failure that ends the program after the device was opened
     // still stops the stream: the sound layer does it when it is torn down.
     install_quit_signals();
@@ -178,6 +194,11 @@ int run_synthesizer(const APP_OPTIONS& options) {
     char program[] = "z_ozodive";
     char* args[3] = {program, const_cast<char*>(options.patch), nullptr};
     init_Z_OZODIVE(options.patch != nullptr ? 2 : 1, args);
+    // The output and driver chosen, however they were, are the next run's.
+    settings.output = FSOUND_GetOutput();
+    settings.driver = FSOUND_GetDriver() + 1;
+    settings_note_patch(&settings, options.patch != nullptr ? options.patch : "KSY/ZZZ.ksy");
+    keep_settings(settings_file, settings);
 
     // The patch plays from start-up.
     main_gen.store(gen, std::memory_order_release);
@@ -197,7 +218,10 @@ int run_synthesizer(const APP_OPTIONS& options) {
         window.height = options.height;
         window.patch = options.patch != nullptr ? options.patch : "KSY/ZZZ.ksy";
         run_window(window, [&] { return frame_chores(recorder.get()); });
+        settings.width = window_width();
+        settings.height = window_height();
     }
+    keep_settings(settings_file, settings);
 
     std::printf("Quitting\n");
     midi_input_stop();

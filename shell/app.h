@@ -13,6 +13,7 @@ struct APP_OPTIONS {
     bool record = false;          ///< capture the output and write "record.wav" at exit
     int width = 1024;             ///< window size, pixels
     int height = 768;
+    bool size_given = false;      ///< --size was given (else the remembered size is used)
     SOUND_CHOICE sound;           ///< output and driver chosen without the menus
     MIDI_SYSTEM midi = MIDI_SYSTEM::AUTO;  ///< where our MIDI input port lives (--midi)
     const char* patch = nullptr;  ///< patch file; null for "KSY/ZZZ.ksy"

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_net.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "shell/remote.h"
 #include "shell/sound_device.h"
 #include "shell/sound_window.h"
+#include "shell/status_line.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
 #include "synth/notes.h"
@@ -26,14 +28,21 @@ void separator() { std::printf("------------------------------------------------
 /// never types that many, an input that never runs dry (/dev/zero) soon does.
 constexpr int MENU_WRONG_KEYS_MAX = 1000;
 
+/// menu_choice's answer when the input ended and the program chooses instead.
+constexpr int MENU_INPUT_ENDED = -1;
+
 // The number key ('1'..'0' + choices) typed in a menu, from 0. The menus end
 // the program on ESC or a request to end, and also when no key can ever come
 // (the input ended, or waiting on it keeps failing) or when the input goes on
-// choosing nothing, rather than waiting or spinning for ever.
+// choosing nothing, rather than waiting or spinning for ever. Without a
+// terminal, the end of the input is no request to quit (a desktop launcher
+// gives none): MENU_INPUT_ENDED then lets the program choose.
 int menu_choice(int choices) {
+    const bool program_chooses = isatty(0) == 0;
     for (int wrong = 0; wrong < MENU_WRONG_KEYS_MAX; wrong++) {
         const int k = getch();
         if (k == KEY_ESCAPE) kel_exit(0);
+        if (k == GETCH_END && program_chooses) return MENU_INPUT_ENDED;
         if (k == GETCH_END || k == GETCH_FAILED) {
             std::printf("No more keys on standard input: quitting\n");
             kel_exit(0);
@@ -63,6 +72,34 @@ const char* sound_output_name(int output) {
 namespace {
 const char* output_name(int output) { return sound_output_name(output); }
 
+// True when output kind has a driver here (the driver list is left on it).
+bool output_has_driver(int kind) { return kind >= 0 && FSOUND_SetOutput(kind) && FSOUND_GetNumDrivers() > 0; }
+
+// Whether the program chose the output (the input ended before the output
+// menu was answered), and the outputs it has still to try when one fails.
+bool program_chose_output = false;
+int outputs_tried = 0;
+
+// The outputs the program tries in turn: the remembered one, the sound daemon,
+// ALSA, then silence, which always plays.
+int next_automatic_output() {
+    const int order[] = {sound_choice.remembered_output, FSOUND_OUTPUT_ESD, FSOUND_OUTPUT_ALSA, FSOUND_OUTPUT_NOSOUND};
+    while (outputs_tried < 4) {
+        const int kind = order[outputs_tried++];
+        if (output_has_driver(kind)) return kind;
+    }
+    return -1;
+}
+
+// The driver the program picks on output kind: the remembered one when it is
+// the remembered output's and still exists, else the first.
+int automatic_driver(int kind, int drivers) {
+    if (kind == sound_choice.remembered_output && sound_choice.remembered_driver >= 1 &&
+        sound_choice.remembered_driver <= drivers)
+        return sound_choice.remembered_driver - 1;
+    return 0;
+}
+
 void choose_output() {
     separator();
     std::printf("Output Type\n");
@@ -76,7 +113,24 @@ void choose_output() {
     std::fflush(stdout);
     static const int outputs[4] = {FSOUND_OUTPUT_OSS, FSOUND_OUTPUT_ESD, FSOUND_OUTPUT_ALSA,
                                    FSOUND_OUTPUT_NOSOUND};
-    FSOUND_SetOutput(outputs[menu_choice(4)]);
+    const int choice = menu_choice(4);
+    if (choice != MENU_INPUT_ENDED) {
+        FSOUND_SetOutput(outputs[choice]);
+        return;
+    }
+    program_chose_output = true;
+    next_automatic_output();
+}
+
+// Says on the console and on the status line where the sound goes when the
+// program chose it.
+void announce_choice(bool chosen_output) {
+    const char* driver = FSOUND_GetDriverName(FSOUND_GetDriver());
+    char text[256];
+    std::snprintf(text, sizeof text, "No terminal to ask: sound %s %s (%s)", chosen_output ? "output" : "driver",
+                  output_name(FSOUND_GetOutput()), driver != nullptr ? driver : "");
+    std::printf("%s\n", text);
+    status_message(text);
 }
 
 }  // namespace
@@ -120,13 +174,39 @@ int init_sound() {
     std::fflush(stdout);
 
     int choice;
+    bool program_chose_driver = program_chose_output;
     if (sound_choice.output >= 0 || sound_choice.driver > 0) {
         choice = chosen_driver(drivers);
+    } else if (program_chose_output) {
+        choice = automatic_driver(FSOUND_GetOutput(), drivers);
     } else {
         choice = menu_choice(drivers);
+        if (choice == MENU_INPUT_ENDED && drivers == 0) {
+            // The output piped in has no driver here: the program chooses another.
+            program_chose_output = true;
+            next_automatic_output();
+        }
+        if (choice == MENU_INPUT_ENDED) {
+            choice = automatic_driver(FSOUND_GetOutput(), FSOUND_GetNumDrivers());
+            program_chose_driver = true;
+        }
     }
     FSOUND_SetDriver(choice);
-    if (FSOUND_Init(Frequency, 32, 0)) return 1;
+    if (FSOUND_Init(Frequency, 32, 0)) {
+        if (program_chose_driver) announce_choice(program_chose_output);
+        return 1;
+    }
+    // An output the program chose that does not open gives way to the next one.
+    while (program_chose_output) {
+        std::printf("%s did not open (%s)\n", output_name(FSOUND_GetOutput()), FMOD_ErrorString(FSOUND_GetError()));
+        const int kind = next_automatic_output();
+        if (kind < 0) break;
+        FSOUND_SetDriver(automatic_driver(kind, FSOUND_GetNumDrivers()));
+        if (FSOUND_Init(Frequency, 32, 0)) {
+            announce_choice(true);
+            return 1;
+        }
+    }
     std::printf("Error!\n");
     std::printf("%s\n", FMOD_ErrorString(FSOUND_GetError()));
     return 0;

@@ -18,13 +18,21 @@ struct SOUND_CHOICE {
     int output = -1;      ///< FSOUND_OUTPUT_* to use without the output menu; -1 asks
     int driver = -1;      ///< driver number as the menu shows it (from 1); -1 asks, or 1 with output
     bool window = false;  ///< run the windowed set-up (init_sound_GRFX) after the console one
+    /// The output and driver (from 1) of the last run, from the settings; -1 when none.
+    /// Used only when standard input is not a terminal and ends before a choice.
+    int remembered_output = -1;
+    int remembered_driver = -1;
 };
 /// Used by the next init_Z_OZODIVE.
 void set_sound_choice(const SOUND_CHOICE& choice);
 
 /// The console dialogue: output type, then driver, then FSOUND_Init at
 /// Frequency. 1 when the device runs, 0 when it does not; ESC ends the
-/// program with status 0 (as does the end of the keys on standard input).
+/// program with status 0. At the end of the keys on standard input a terminal
+/// ends the program with status 0 too; other input (a desktop launcher's, a
+/// pipe that closed) leaves the choice to the program: the remembered output
+/// and driver, else the sound daemon, else ALSA's default, else NoSound, named
+/// on the console and on the window's status line.
 /// A menu answered by the sound choice is not shown; a chosen driver that does
 /// not exist ends the program with status 2 and a message naming the valid ones.
 int init_sound();

@@ -15,6 +15,7 @@
 #include "panels/cables.h"
 #include "panels/panel_globals.h"
 #include "shell/patching.h"
+#include "shell/status_line.h"
 #include "shell/window_view.h"
 
 // ---------------------------------------------------------------- statistics
@@ -102,7 +103,7 @@ void FRAME_PAINTER::draw_area(const FRAME_SCENE& scene, const AREA& a, const cha
 }
 
 void FRAME_PAINTER::draw_changes(const FRAME_SCENE& scene) {
-    const char* status = patching_status();
+    const char* status = window_status();
     const char* help = help_text(BACK_VIEW_TOGGLE != 0);
     layout_foot(help, status);
     bool whole = false;

@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "tests/temp_path.h"
+
 /// A child process, with an optional pipe to its standard input.
 struct CHILD {
     pid_t pid = -1;
@@ -25,11 +27,14 @@ struct CHILD {
 /// Starts argv[0] (a path) with argv, in folder cwd (empty: ours), with the
 /// extra environment entries "NAME=value", standard output and error into
 /// out_path (empty: /dev/null), standard input from a pipe when with_stdin
-/// (else /dev/null).
+/// (else /dev/null). Unless env names another, the child's XDG_CONFIG_HOME is
+/// a folder of this test process's own, so that no test reads or writes the
+/// settings of the user running the tests, nor those of a test running beside it.
 inline CHILD spawn_child(const std::vector<std::string>& argv, const std::string& cwd,
                          const std::vector<std::string>& env, const std::string& out_path,
                          bool with_stdin) {
     CHILD c;
+    const std::string config = "XDG_CONFIG_HOME=" + test_temp_path("config");
     int in_pipe[2] = {-1, -1};
     if (with_stdin && pipe(in_pipe) != 0) return c;
     const pid_t pid = fork();
@@ -47,6 +52,7 @@ inline CHILD spawn_child(const std::vector<std::string>& argv, const std::string
         dup2(out, 1);
         dup2(out, 2);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(126);
+        putenv(const_cast<char*>(config.c_str()));
         for (const auto& e : env) putenv(const_cast<char*>(e.c_str()));
         std::vector<char*> args;
         for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));

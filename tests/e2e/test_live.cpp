@@ -246,7 +246,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Dialogue{"EscInOutputMenu", "\x1b", "Output Type", "Driver list", false},
                       Dialogue{"InvalidOutputKeysIgnored", "50x\x1b", "Output Type", "Driver list", false},
                       Dialogue{"InvalidDriverKeysIgnored", "409\x1b", "NoSound Driver list\n", "Playing.", false},
-                      Dialogue{"EndOfInputQuits", "4", "No more keys on standard input", "Playing.", true},
                       Dialogue{"EscAfterStartUp", "41\x1b", "Playing.", "Error!", false}),
     [](const auto& p) { return std::string(p.param.name); });
 
