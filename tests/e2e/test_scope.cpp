@@ -53,9 +53,10 @@ TEST(TestScope, TracesFrameRateAndEscape) {
                             {row(384), 68, blue, "blue"}, {row(512), 198, white, "white"}};
     for (const auto& t : traces) {
         EXPECT_GT(count(shot, t.centre - t.reach, t.centre + t.reach, t.is), 50) << t.name;
-        if (t.is != white)
+        if (t.is != white) {
             EXPECT_EQ(count(shot, 0, t.centre - t.reach, t.is) + count(shot, t.centre + t.reach, 768, t.is), 0)
                 << t.name << " trace strays from its row";
+        }
     }
 
     const std::string key = "DISPLAY=" + x.display() + " xdotool mousemove 500 400 key Escape";
