@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "shell/patch_reload.h"
 #include "shell/keyboard_play.h"
 #include "shell/patching.h"
+#include "shell/rack_edit.h"
 #include "shell/save_command.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
@@ -39,8 +41,9 @@ constexpr int SCROLL_STEP = 40;
 
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | "
-    "Home | Ctrl+S: save | Ctrl+Z: undo cable | Esc: quit";
+    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | Home | "
+    "A, Insert, right click: add module | Del: remove | Ctrl+D: copy | Double click title: rename | "
+    "Ctrl+Z, Ctrl+Y: undo, redo | Ctrl+S: save | Esc: quit";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -130,11 +133,7 @@ void draw_help_line(int width, const char* status) {
 bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     const bool ctrl = (mod & KMOD_CTRL) != 0;
     if (ctrl && key == SDLK_s) {
-        save_from_window(scene.patch_panel);
-        return true;
-    }
-    if (ctrl && key == SDLK_z) {
-        patching_undo(scene.patch_panel);
+        if (save_from_window(scene.patch_panel) == 1) rack_saved();
         return true;
     }
     switch (key) {
@@ -156,6 +155,7 @@ bool handle_events(SCENE& scene, int* count) {
     while (SDL_PollEvent(&event)) {
         ++*count;
         if (event.type == SDL_QUIT) return false;
+        if (rack_event(event, scene.shown, scene.patch_panel)) continue;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
         if (patching_event(event, scene.shown, scene.patch_panel)) continue;
         if (keyboard_play_event(event, scene.shown)) continue;
@@ -173,6 +173,25 @@ bool handle_events(SCENE& scene, int* count) {
         }
     }
     return true;
+}
+
+// A module came or went, or an edit was undone: the panels are built again
+// from the patch (the column layout runs again), the backs kept if shown.
+void rebuild_panels(SCENE& scene, const WINDOW_SETUP& setup) {
+    const bool backs = BACK_VIEW_TOGGLE != 0;
+    scene.destroy();
+    scene.build();
+    if (backs) scene.toggle_backs();
+    rack_rebuilt(scene.patch_panel, setup.width, setup.height);
+}
+
+// The title marks unsaved edits; set again only when it changes.
+void update_title(const WINDOW_SETUP& setup, char* shown, int size) {
+    char now[900];
+    rack_title(setup.patch, now, sizeof now);
+    if (std::strcmp(now, shown) == 0) return;
+    std::snprintf(shown, (size_t)size, "%s", now);
+    SDL_WM_SetCaption(shown, nullptr);
 }
 
 void draw_frame(SCENE& scene, int width, int height) {
@@ -194,6 +213,7 @@ void draw_frame(SCENE& scene, int width, int height) {
     for (OBJET* p : scene.shown) p->toggle_all_draw_flag(1);
     draw_all_modules(0, 0, scene.shown, offsx, offsy, 0, 1, 1);
     draw_patching(scene.shown, scene.patch_panel);
+    draw_rack_edit(width, height);
     draw_help_line(width, patching_status());
     PerspectiveMode();
 }
@@ -214,7 +234,8 @@ void require_display() {
 void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) {
     initGL(setup.width, setup.height, "", "Kel_Engine/GUI.KIM");
     char title[900];
-    std::snprintf(title, sizeof title, "z_ozodive - %s", setup.patch);
+    rack_forget();
+    rack_title(setup.patch, title, sizeof title);
     SDL_WM_SetCaption(title, nullptr);
     FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
 
@@ -244,17 +265,21 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
         if (events > 0) last_action = clock::now();
         const bool draw = clock::now() - last_action < lively || frame++ % IDLE_DIVIDER == 0;
         if (draw) draw_frame(scene, setup.width, setup.height);
+        if (draw) rack_after_frame(scene.patch_panel);
         if (!chores()) break;
         if (draw) SDL_GL_SwapBuffers();
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
         if (reload.target != nullptr && reload_patch(reload.target, reload.path)) {
+            rack_forget();
             scene.destroy();
             scene.build();
             CALLBACK_READY.store(1, std::memory_order_release);
             last_action = clock::now();
         }
+        if (rack_rebuild_wanted()) rebuild_panels(scene, setup);
+        update_title(setup, title, sizeof title);
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;
