@@ -17,6 +17,37 @@ void PORTS_STEP::redo(GENERATOR& g) {
     });
 }
 
+namespace {
+constexpr int CELLS = SEQ_PATTERNS * SEQ_STEPS;
+constexpr std::size_t GRID_SIZE = 5 * CELLS + SEQ_PATTERNS;
+}  // namespace
+
+std::vector<float> module_grid(MODULE_REF m) {
+    std::vector<float> grid;
+    if (m.type != TW_SEQUENCER || !m.valid()) return grid;
+    const auto* s = static_cast<const SEQUENCER*>(m.module);
+    grid.reserve(GRID_SIZE);
+    for (int i = 0; i < CELLS; i++) grid.push_back((float)s->note[i]);
+    for (int i = 0; i < CELLS; i++) grid.push_back((float)s->octave[i]);
+    for (int i = 0; i < CELLS; i++) grid.push_back((float)s->bypass[i]);
+    for (int i = 0; i < CELLS; i++) grid.push_back(s->volume[i]);
+    for (int i = 0; i < CELLS; i++) grid.push_back(s->LENGHT[i]);
+    for (int p = 0; p < SEQ_PATTERNS; p++) grid.push_back((float)s->NBR_STEP[p]);
+    return grid;
+}
+
+void apply_module_grid(MODULE_REF m, const std::vector<float>& grid) {
+    if (m.type != TW_SEQUENCER || !m.valid() || grid.size() != GRID_SIZE) return;
+    auto* s = static_cast<SEQUENCER*>(m.module);
+    const float* g = grid.data();
+    for (int i = 0; i < CELLS; i++) s->note[i] = (int)*g++;
+    for (int i = 0; i < CELLS; i++) s->octave[i] = (int)*g++;
+    for (int i = 0; i < CELLS; i++) s->bypass[i] = (int)*g++;
+    for (int i = 0; i < CELLS; i++) s->volume[i] = *g++;
+    for (int i = 0; i < CELLS; i++) s->LENGHT[i] = *g++;
+    for (int p = 0; p < SEQ_PATTERNS; p++) s->NBR_STEP[p] = (int)*g++;
+}
+
 MODULE_STEP::~MODULE_STEP() {
     if (out_) delete_module(removal_.module);
 }

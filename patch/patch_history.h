@@ -53,13 +53,26 @@ private:
     bool out_;  ///< the module is out of the patch (the step owns it)
 };
 
-/// A module's settings: its objects-section line before and after.
+/// A sequencer's grid (notes, octaves, bypasses, volumes, lengths, step
+/// counts) as numbers; empty for other modules.
+std::vector<float> module_grid(MODULE_REF m);
+/// Puts back a grid module_grid gave (the words the panel writes, written the same way).
+void apply_module_grid(MODULE_REF m, const std::vector<float>& grid);
+
+/// A module's settings: its objects-section line (and a sequencer's grid) before and after.
 class SETTINGS_STEP : public HISTORY_STEP {
 public:
     MODULE_REF module;
     std::string before, after;
-    void undo(GENERATOR&) override { apply_module_line(module, before.c_str()); }
-    void redo(GENERATOR&) override { apply_module_line(module, after.c_str()); }
+    std::vector<float> grid_before, grid_after;
+    void undo(GENERATOR&) override {
+        apply_module_line(module, before.c_str());
+        apply_module_grid(module, grid_before);
+    }
+    void redo(GENERATOR&) override {
+        apply_module_line(module, after.c_str());
+        apply_module_grid(module, grid_after);
+    }
 };
 
 /// A module's new name.

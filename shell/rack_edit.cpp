@@ -104,6 +104,7 @@ struct RACK {
     // once the release has been read by the panels.
     MODULE_REF pressed;
     std::string pressed_line;
+    std::vector<float> pressed_grid;
     bool released = false;
     // Double clicks on a panel's title.
     Uint32 last_click = 0;
@@ -112,7 +113,7 @@ struct RACK {
 RACK rack;
 
 constexpr int ROW = 20;            ///< browser row height, pixels
-constexpr int BOX_X = 60, BOX_TOP = 40, BOX_W = 620;
+constexpr int BOX_X = 60, BOX_TOP = 40, BOX_W = 800;
 constexpr Uint32 DOUBLE_CLICK_MS = 400;
 constexpr int TITLE_ROWS = 22;     ///< height of a panel's title bar, unzoomed
 
@@ -156,10 +157,13 @@ void refilter() {
     BROWSER& b = rack.browser;
     b.kept.clear();
     const std::string f = upper(b.filter);
-    for (int i = 0; i < (int)b.entries.size(); i++) {
-        const ENTRY& e = b.entries[i];
-        if (f.empty() || upper(e.label + " " + e.description).find(f) != std::string::npos) b.kept.push_back(i);
-    }
+    // Types whose name holds the text first, then those whose description does.
+    for (int i = 0; i < (int)b.entries.size(); i++)
+        if (upper(b.entries[i].label).find(f) != std::string::npos) b.kept.push_back(i);
+    for (int i = 0; i < (int)b.entries.size(); i++)
+        if (upper(b.entries[i].label).find(f) == std::string::npos &&
+            upper(b.entries[i].description).find(f) != std::string::npos)
+            b.kept.push_back(i);
     b.selected = std::min(b.selected, std::max(0, (int)b.kept.size() - 1));
     b.first = 0;
 }
@@ -472,6 +476,7 @@ bool rack_event(const SDL_Event& e, std::vector<OBJET*>& shown, GENERATOR_GUI* p
         // The module's settings before the press, to compare once the release is read.
         rack.pressed = module_of_panel(p);
         rack.pressed_line = module_index(g, rack.pressed) >= 0 ? module_line(rack.pressed) : std::string();
+        rack.pressed_grid = module_grid(rack.pressed);
         rack.released = false;
         if (rack.pressed_line.empty()) rack.pressed = MODULE_REF{};
     }
@@ -486,11 +491,14 @@ void rack_after_frame(GENERATOR_GUI* patch_panel) {
     rack.pressed = MODULE_REF{};
     if (module_index(*patch_panel->module, m) < 0) return;
     const std::string now = module_line(m);
-    if (now == rack.pressed_line) return;
+    std::vector<float> grid = module_grid(m);
+    if (now == rack.pressed_line && grid == rack.pressed_grid) return;
     auto step = std::make_unique<SETTINGS_STEP>();
     step->module = m;
     step->before = rack.pressed_line;
     step->after = now;
+    step->grid_before = std::move(rack.pressed_grid);
+    step->grid_after = std::move(grid);
     step->what = std::string("settings of ") + module_name(m);
     patch_history().push(std::move(step));
 }
@@ -554,7 +562,7 @@ void draw_rack_edit(int, int) {
             glColor3d(1.0, 0.9, 0.6);
             text(11, BOX_X + 10, top + r * ROW + 2, e.label.c_str());
             glColor3d(0.8, 0.78, 0.7);
-            text(10, BOX_X + 200, top + r * ROW + 3, e.description.c_str());
+            text(10, BOX_X + 190, top + r * ROW + 3, e.description.c_str());
         }
         glColor3d(1, 1, 1);
     }

@@ -41,9 +41,12 @@ constexpr int SCROLL_STEP = 40;
 
 // The keys and mouse actions, at the foot of the window.
 const char* const HELP_LINE =
-    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | Home | "
-    "A, Insert, right click: add module | Del: remove | Ctrl+D: copy | Double click title: rename | "
-    "Ctrl+Z, Ctrl+Y: undo, redo | Ctrl+S: save | Esc: quit";
+    "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Arrows, middle-drag: scroll | "
+    "Home | Ctrl+S: save | Esc: quit";
+// The keys that build the patch, on a second row.
+const char* const EDIT_HELP_LINE =
+    "A, Insert, right click on the rack: add a module | Del, Backspace: remove the one pointed at | "
+    "Ctrl+D: copy it | Double click a title: rename | Ctrl+Z: undo | Ctrl+Shift+Z, Ctrl+Y: redo";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
@@ -117,15 +120,16 @@ struct SCENE {
 void draw_help_line(int width, const char* status) {
     const int height = window_height();
     const bool news = status != nullptr && status[0] != '\0';
-    const int rows = news ? 42 : 22;
+    const int rows = news ? 58 : 38;
     FillRect(0, height - RECT_Y_SHIFT - rows, width, rows, (int)0xE0101418u);
     // Text rows count from the bottom of the window.
     if (news) {
         glColor3d(1.0, 0.78, 0.35);
-        freetype::print(FONTS.get_Font(0, 12), 10, 27, "%s", status);
+        freetype::print(FONTS.get_Font(0, 12), 10, 43, "%s", status);
     }
     glColor3d(0.85, 0.82, 0.72);
-    freetype::print(FONTS.get_Font(0, 11), 10, 7, "%s", HELP_LINE);
+    freetype::print(FONTS.get_Font(0, 11), 10, 23, "%s", HELP_LINE);
+    freetype::print(FONTS.get_Font(0, 11), 10, 7, "%s", EDIT_HELP_LINE);
     glColor3d(1, 1, 1);
 }
 

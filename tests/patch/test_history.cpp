@@ -223,3 +223,30 @@ TEST(MakeModule, EveryTypeTheBrowserOffersIsMadeWithItsDefaults) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SettingsStep, ASequencerStepEditedIsTakenBackWithItsGrid) {
+    MODULE_REF m = make_module("SEQUENCER_1;");
+    ASSERT_TRUE(m.valid());
+    auto* s = static_cast<SEQUENCER*>(m.module);
+    GENERATOR g;
+    SETTINGS_STEP step;
+    step.module = m;
+    step.before = module_line(m);
+    step.grid_before = module_grid(m);
+    s->note[3] = 7;
+    s->bypass[4] = 1;
+    s->NBR_STEP[0] = 5;
+    step.after = module_line(m);
+    step.grid_after = module_grid(m);
+    step.undo(g);
+    EXPECT_EQ(module_grid(m), step.grid_before);
+    step.redo(g);
+    EXPECT_EQ(s->note[3], 7);
+    EXPECT_EQ(s->bypass[4], 1);
+    EXPECT_EQ(s->NBR_STEP[0], 5);
+    delete_module(m);
+}
+
+}  // namespace
