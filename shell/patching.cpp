@@ -71,7 +71,7 @@ void remember(const ACTION& a) {
     auto step = std::make_unique<PORTS_STEP>();
     for (int i = 0; i < a.count; i++)
         step->ports.push_back(PORT_STATE{a.changes[i].port, a.changes[i].before, port_words(a.changes[i].port)});
-    step->what = std::string("cable: ") + a.what;
+    step->what = a.what;
     patch_history().push(std::move(step));
 }
 

@@ -45,8 +45,8 @@ const char* const HELP_LINE =
     "Home | Ctrl+S: save | Esc: quit";
 // The keys that build the patch, on a second row.
 const char* const EDIT_HELP_LINE =
-    "A, Insert, right click on the rack: add a module | Del, Backspace: remove the one pointed at | "
-    "Ctrl+D: copy it | Double click a title: rename | Ctrl+Z: undo | Ctrl+Shift+Z, Ctrl+Y: redo";
+    "A, Insert, right click: add a module | Del: remove | Ctrl+D: copy | Double click a title: rename | "
+    "Ctrl+Z: undo | Ctrl+Y: redo";
 
 // Everything the window shows: the background, the patch's panels (the patch
 // panel last), or the demonstration panel when the patch has no module.
