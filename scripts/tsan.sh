@@ -11,7 +11,7 @@ reports="$(pwd)/build-tsan/reports"
 rm -rf "$reports"
 mkdir -p "$reports"
 export TSAN_OPTIONS="log_path=$reports/tsan history_size=4 suppressions=$(pwd)/tests/tsan.supp"
-THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPlay|WindowPanels|COMPUTER_KEYS|Patching|SaveFromWindow|LiveRemote|Routes/LiveSound)[./]'
+THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPlay|WindowPanels|COMPUTER_KEYS|Patching|BuildPatch|History|SaveFromWindow|LiveRemote|Routes/LiveSound)[./]'
 ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$THREADED"
 if compgen -G "$reports/tsan*" >/dev/null; then
   echo "ThreadSanitizer reports:"
