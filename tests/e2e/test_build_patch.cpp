@@ -174,6 +174,11 @@ TEST(BuildPatch, AddCableRemoveUndoRedoRenameSave) {
 
     const std::string name = "build_test_" + std::to_string(getpid());
     const std::string saved = std::string(KEL_DATA_DIR) + "/KSY/" + name + ".ksy";
+    // Gone whatever the outcome: the browser lists every file of KSY/.
+    struct REMOVED_AT_END {
+        std::string path;
+        ~REMOVED_AT_END() { std::remove(path.c_str()); }
+    } saved_file{saved};
     program.xdotool("key ctrl+s");
     ASSERT_TRUE(program.says("Entrez le nom du fichier")) << file_text(program.log);
     ASSERT_TRUE(send_keys(program.child, name + "\n"));
@@ -206,7 +211,6 @@ TEST(BuildPatch, AddCableRemoveUndoRedoRenameSave) {
     const std::string render = "cd '" + std::string(KEL_DATA_DIR) + "' && '" + KEL_BINARY_DIR +
                                "/z_ozodive' --render '" + wav + "' --seconds 1 'KSY/" + name + ".ksy' >/dev/null";
     ASSERT_EQ(std::system(render.c_str()), 0) << render;
-    std::remove(saved.c_str());
     const std::vector<short> offline = left_channel(wav);
     ASSERT_GT(offline.size(), 20000u);
     EXPECT_NEAR(pitch(offline), pitch(last), 1.0);
