@@ -99,6 +99,8 @@ struct RACK {
     BROWSER browser;
     RENAME_FIELD rename;
     bool rebuild = false;
+    /// Escape closed a field: its release must not reach the window, where it quits.
+    bool swallow_escape_up = false;
     MODULE_REF scroll_to;  ///< a module whose panel the view must show after the rebuild
     // A press on a panel: its module's settings as they were, to be compared
     // once the release has been read by the panels.
@@ -310,7 +312,10 @@ void undo_or_redo(GENERATOR& g, bool redo) {
 void browser_key(GENERATOR& g, const SDL_keysym& k) {
     BROWSER& b = rack.browser;
     switch (k.sym) {
-        case SDLK_ESCAPE: close_fields(); return;
+        case SDLK_ESCAPE:
+            close_fields();
+            rack.swallow_escape_up = true;
+            return;
         case SDLK_RETURN:
         case SDLK_KP_ENTER:
             if (!b.kept.empty()) {
@@ -342,7 +347,10 @@ void browser_key(GENERATOR& g, const SDL_keysym& k) {
 void rename_key(GENERATOR& g, const SDL_keysym& k) {
     RENAME_FIELD& f = rack.rename;
     switch (k.sym) {
-        case SDLK_ESCAPE: close_fields(); return;
+        case SDLK_ESCAPE:
+            close_fields();
+            rack.swallow_escape_up = true;
+            return;
         case SDLK_RETURN:
         case SDLK_KP_ENTER:
             rename_module(g);
@@ -434,6 +442,12 @@ bool command_key(GENERATOR& g, const SDL_keysym& k, std::vector<OBJET*>& shown, 
 bool rack_event(const SDL_Event& e, std::vector<OBJET*>& shown, GENERATOR_GUI* patch_panel) {
     if (patch_panel == nullptr || patch_panel->module == nullptr) return false;
     GENERATOR& g = *patch_panel->module;
+    if (e.type == SDL_KEYUP && e.key.keysym.sym == SDLK_ESCAPE && rack.swallow_escape_up) {
+        rack.swallow_escape_up = false;
+        return true;
+    }
+    // Other releases go on: a note held when a field opened is let go.
+    if (e.type == SDL_KEYUP) return false;
     if (rack.browser.open) {
         if (e.type == SDL_KEYDOWN) browser_key(g, e.key.keysym);
         if (e.type == SDL_MOUSEBUTTONDOWN || e.type == SDL_MOUSEBUTTONUP) {
@@ -448,7 +462,6 @@ bool rack_event(const SDL_Event& e, std::vector<OBJET*>& shown, GENERATOR_GUI* p
             rename_key(g, e.key.keysym);
             return true;
         }
-        if (e.type == SDL_KEYUP) return true;
         // A click elsewhere gives the name as typed.
         if (e.type == SDL_MOUSEBUTTONDOWN) {
             rename_module(g);

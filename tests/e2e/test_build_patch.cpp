@@ -3,6 +3,7 @@
 // oscillator's default pitch; the oscillator removed falls silent, Ctrl+Z
 // brings it back with its cable, Ctrl+Y takes it away again. A renamed module
 // is saved under its new name, and the saved file renders as the window played.
+// Escape closes the browser without quitting.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -132,6 +133,12 @@ TEST(BuildPatch, AddCableRemoveUndoRedoRenameSave) {
     PROGRAM program(x, {"--record", empty_patch()});
     ASSERT_TRUE(program.window_shown()) << file_text(program.log);
     PROGRAM::pause(600);
+
+    // Escape closes the browser and nothing else (the window quits on Escape).
+    program.xdotool("mousemove 700 600 key a");
+    PROGRAM::pause(300);
+    program.xdotool("key Escape");
+    PROGRAM::pause(300);
 
     program.add("VCO");
     ASSERT_TRUE(program.says("Patching: module added: VCO_1")) << file_text(program.log);
