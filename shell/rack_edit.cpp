@@ -57,13 +57,14 @@ MODULE_REF module_of_panel(OBJET* panel) {
 int pointer_x() { return mouse_x + offsx; }
 int pointer_y() { return mouse_y + offsy - SPRITE_Y_SHIFT; }
 
-/// The module panel under the pointer (not the patch's own panel); null when none.
+/// The panel of a module under the pointer (not the patch's own panel, nor a
+/// panel without a module); null when none.
 OBJET* panel_under_pointer(std::vector<OBJET*>& shown, GENERATOR_GUI* patch_panel) {
     const float px = (float)pointer_x(), py = (float)pointer_y();
     // The last drawn is on top.
     for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
         OBJET* p = *it;
-        if (p == nullptr || p == patch_panel) continue;
+        if (p == nullptr || p == patch_panel || !module_of_panel(p).valid()) continue;
         if (px >= p->x && px < p->x + p->w * p->Zoom && py >= p->y && py < p->y + p->h * p->Zoom) return p;
     }
     return nullptr;
@@ -399,7 +400,11 @@ void browser_mouse(GENERATOR& g, const SDL_Event& e) {
     add_entry(g, entry);
 }
 
-bool on_title(OBJET* panel) { return pointer_y() - panel->y < TITLE_ROWS * panel->Zoom; }
+/// The pointer is on the name in a panel's title bar (its left half: the
+/// power button sits at the right, and a quick double click on it switches twice).
+bool on_title(OBJET* panel) {
+    return pointer_y() - panel->y < TITLE_ROWS * panel->Zoom && pointer_x() - panel->x < panel->w * panel->Zoom / 2;
+}
 
 void open_rename(OBJET* panel) {
     const MODULE_REF m = module_of_panel(panel);
