@@ -10,6 +10,7 @@
 
 #include "patch/kstr_parser.h"
 #include "patch/ksy_check.h"
+#include "patch/module_edit.h"
 #include "patch/ksy_reader.h"
 #include "patch/type_words.h"
 #include "synth/generator.h"
@@ -533,4 +534,100 @@ int load_ksy_bytes(GENERATOR& g, const char* data, std::size_t size, const char*
         return 0;
     }
     return load_open_ksy(g, f.get(), path);
+}
+
+// ------------------------------------------------------------ modules made one by one
+
+TypeWord type_of_name(const char* name) {
+    TypeWord t = TW_COUNT;
+    int n = 0;
+    if (name == nullptr) return t;
+    rows_for(name, [&](const ObjectRow& row) {
+        t = row.word;
+        n++;
+    });
+    return n == 1 ? t : TW_COUNT;
+}
+
+MODULE_REF make_module(const char* object_line) {
+    if (object_line == nullptr) return {};
+    const KSTR_FIELDS given(object_line, ';');
+    if (given.get_nbr_champs() < 1 || given.field(0) == nullptr) return {};
+    const TypeWord t = type_of_name(given.field(0));
+    if (t == TW_COUNT) return {};
+    // Empty fields dropped: most types take an empty field for the end of the file.
+    std::string line = std::string(given.field(0)) + ";";
+    for (int i = 1; i < given.get_nbr_champs(); i++)
+        if (given.field(i) != nullptr) line += std::string(given.field(i)) + ";";
+    const KSTR_FIELDS fields(line.c_str(), ';');
+    // Made in a patch of its own by the loader's row, then taken out of it.
+    GENERATOR scratch;
+    create_modules(ObjectLine{scratch, fields, 0, fields.field(0), true});
+    const std::vector<MODULE_REF> made = patch_modules(scratch);
+    if (made.size() != 1) return {};
+    MODULE_REF m = made[0];
+    scratch.sequencers.clear();
+    scratch.keyboards.clear();
+    scratch.vcos.clear();
+    scratch.mixers.clear();
+    scratch.samplers.clear();
+    scratch.vcas.clear();
+    scratch.pcfs.clear();
+    scratch.constantes.clear();
+    scratch.operations.clear();
+    scratch.values.clear();
+    scratch.variables.clear();
+    scratch.sound_outputs.clear();
+    scratch.generators.clear();
+    if (m.type == TW_GENERATOR) static_cast<GENERATOR*>(m.module)->set_parent(nullptr);
+    return m;
+}
+
+namespace {
+
+/// The line without its name field and without the fields that load files.
+std::string settings_only(const char* object_line) {
+    std::string out = "X";
+    const KSTR_FIELDS fields(object_line, ';');
+    for (int i = 1; i < fields.get_nbr_champs(); i++) {
+        const char* f = fields.field(i);
+        if (f == nullptr) continue;
+        const KeyValue kv(f);
+        const char* key = kv.key_text();
+        if (std::strstr(key, "FILE") != nullptr) continue;
+        out += ';';
+        out += f;
+    }
+    return out + ";";
+}
+
+template <class M, std::size_t K>
+void apply_to(M& m, const KeyRow<M> (&keys)[K], const std::string& line) {
+    GENERATOR none;
+    const KSTR_FIELDS fields(line.c_str(), ';');
+    apply_keys(m, keys, ObjectLine{none, fields, 0, fields.field(0), true}, EMPTY_IGNORED);
+}
+
+}  // namespace
+
+void apply_module_line(MODULE_REF m, const char* object_line) {
+    if (!m.valid() || object_line == nullptr) return;
+    const std::string line = settings_only(object_line);
+    switch (m.type) {
+        case TW_SEQUENCER: apply_to(*static_cast<SEQUENCER*>(m.module), SEQUENCER_KEYS, line); break;
+        case TW_PCF: apply_to(*static_cast<PCF*>(m.module), PCF_KEYS, line); break;
+        case TW_KEY: apply_to(*static_cast<KEYBOARD*>(m.module), KEYBOARD_KEYS, line); break;
+        case TW_SAMPLER: apply_to(*static_cast<SAMPLER*>(m.module), SAMPLER_KEYS, line); break;
+        case TW_VCO: apply_to(*static_cast<VCO*>(m.module), VCO_KEYS, line); break;
+        case TW_VCA: apply_to(*static_cast<VCA*>(m.module), VCA_KEYS, line); break;
+        case TW_BASIC_OPERATION: apply_to(*static_cast<BASIC_OPERATION*>(m.module), OPERATION_KEYS, line); break;
+        case TW_CONSTANTE: apply_to(*static_cast<CONSTANTE*>(m.module), CONSTANTE_KEYS, line); break;
+        case TW_MIXER: {
+            GENERATOR none;
+            const KSTR_FIELDS fields(line.c_str(), ';');
+            apply_mixer_keys(*static_cast<MIXER*>(m.module), ObjectLine{none, fields, 0, fields.field(0), true});
+            break;
+        }
+        default: break;
+    }
 }

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <deque>
 #include <iterator>
+#include <memory>
 
 #include "engine/draw.h"
 #include "engine/events.h"
@@ -19,11 +20,10 @@
 #include "panels/cables.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_globals.h"
+#include "patch/patch_history.h"
 
 namespace {
 
-/// How many changes Ctrl+Z can take back.
-constexpr size_t HISTORY_SIZE = 64;
 /// How long a status message stays, ms.
 constexpr Uint32 STATUS_MS = 8000;
 
@@ -48,7 +48,6 @@ struct DRAG {
 
 struct PATCHING {
     DRAG drag;
-    std::deque<ACTION> history;  ///< oldest first
     char status[240] = {0};
     Uint32 status_since = 0;
     bool cables_stale = true;    ///< liens must be rebuilt from the ports
@@ -67,9 +66,14 @@ void say(const char* format, ...) {
     std::fflush(stdout);
 }
 
+/// Puts a change into the patch's one undo history, with what each port
+/// holds now (for redo).
 void remember(const ACTION& a) {
-    state.history.push_back(a);
-    if (state.history.size() > HISTORY_SIZE) state.history.pop_front();
+    auto step = std::make_unique<PORTS_STEP>();
+    for (int i = 0; i < a.count; i++)
+        step->ports.push_back(PORT_STATE{a.changes[i].port, a.changes[i].before, port_words(a.changes[i].port)});
+    step->what = a.what;
+    patch_history().push(std::move(step));
 }
 
 /// "A OUT -> B IN" for a cable from out to in.
@@ -288,27 +292,20 @@ void draw_patching(std::vector<OBJET*>&, GENERATOR_GUI* patch_panel) {
     d.cable->blit(nullptr);
 }
 
-void patching_undo(GENERATOR_GUI* patch_panel) {
-    if (state.drag.kind != DRAG_NONE) {
-        cancel_drag(patch_panel);
-        say("cable put back");
-        return;
-    }
-    if (state.history.empty()) {
-        say("nothing to undo");
-        return;
-    }
-    const ACTION a = state.history.back();
-    state.history.pop_back();
-    restore_ports(patch_panel, a.changes, a.count);
-    state.cables_stale = true;
-    say("undone: %s", a.what);
+bool patching_cancel_drag(GENERATOR_GUI* patch_panel) {
+    if (state.drag.kind == DRAG_NONE) return false;
+    cancel_drag(patch_panel);
+    say("cable put back");
+    return true;
 }
+
+void patching_cables_changed() { state.cables_stale = true; }
+
+void patching_say(const char* text) { say("%s", text); }
 
 void patching_reset() {
     delete state.drag.cable;
     state.drag = DRAG{};
-    state.history.clear();
     clear_cables();
     state.cables_stale = true;
     state.backs_shown = false;

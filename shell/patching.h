@@ -1,6 +1,6 @@
 // Patching by hand in the back view: cables drawn for every link, made by
 // dragging from an output socket to an input socket, removed by unplugging
-// or a right click, and undone with Ctrl+Z.
+// or a right click; every change goes into the patch's undo history.
 #pragma once
 
 #include <SDL.h>
@@ -16,8 +16,12 @@ class GENERATOR_GUI;
 bool patching_event(const SDL_Event& e, std::vector<OBJET*>& shown, GENERATOR_GUI* patch_panel);
 /// Draws the cables of every link (and the one being dragged) over the panels.
 void draw_patching(std::vector<OBJET*>& shown, GENERATOR_GUI* patch_panel);
-/// Undoes the last cable made or removed (Ctrl+Z).
-void patching_undo(GENERATOR_GUI* patch_panel);
+/// Puts a cable in hand back where it was (Ctrl+Z during a drag); false when none is in hand.
+bool patching_cancel_drag(GENERATOR_GUI* patch_panel);
+/// The ports changed elsewhere (undo, a module removed): cables are drawn again from them.
+void patching_cables_changed();
+/// Shows a message in the status line (and on the console).
+void patching_say(const char* text);
 /// Forgets every cable and drag: called before the panels are rebuilt or deleted.
 void patching_reset();
 /// The last patching message for the status line ("" for none).

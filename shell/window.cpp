@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "shell/patch_reload.h"
 #include "shell/keyboard_play.h"
 #include "shell/patching.h"
+#include "shell/rack_edit.h"
 #include "shell/save_command.h"
 #include "shell/window_frame.h"
 #include "shell/window_view.h"
@@ -114,11 +116,7 @@ struct SCENE {
 bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
     const bool ctrl = (mod & KMOD_CTRL) != 0;
     if (ctrl && key == SDLK_s) {
-        save_from_window(scene.patch_panel);
-        return true;
-    }
-    if (ctrl && key == SDLK_z) {
-        patching_undo(scene.patch_panel);
+        if (save_from_window(scene.patch_panel) == 1) rack_saved();
         return true;
     }
     if (view_key(key, mod, BACK_VIEW_TOGGLE != 0, scene.shown)) return true;
@@ -162,6 +160,8 @@ bool handle_events(SCENE& scene, int* count) {
     while (SDL_PollEvent(&event)) {
         ++*count;
         if (event.type == SDL_QUIT) return false;
+        // The module browser and the name field take their keys first.
+        if (rack_event(event, scene.shown, scene.patch_panel)) continue;
         if (window_event(scene, event)) continue;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
         if (patching_event(event, scene.shown, scene.patch_panel)) continue;
@@ -188,6 +188,25 @@ void evolve_panels(SCENE& scene) {
     for (OBJET* p : scene.shown) p->evolue();
 }
 
+// A module came or went, or an edit was undone: the panels are built again
+// from the patch (the column layout runs again), the backs kept if shown.
+void rebuild_panels(SCENE& scene) {
+    const bool backs = BACK_VIEW_TOGGLE != 0;
+    scene.destroy();
+    scene.build();
+    if (backs) scene.toggle_backs();
+    rack_rebuilt(scene.patch_panel, window_width(), window_height());
+}
+
+// The title marks unsaved edits; set again only when it changes.
+void update_title(const WINDOW_SETUP& setup, char* shown, int size) {
+    char now[900];
+    rack_title(setup.patch, now, sizeof now);
+    if (std::strcmp(now, shown) == 0) return;
+    std::snprintf(shown, (size_t)size, "%s", now);
+    SDL_WM_SetCaption(shown, nullptr);
+}
+
 }  // namespace
 
 void require_display() {
@@ -205,7 +224,8 @@ void require_display() {
 void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) {
     initGL(setup.width, setup.height, "", "Kel_Engine/GUI.KIM");
     char title[900];
-    std::snprintf(title, sizeof title, "z_ozodive - %s", setup.patch);
+    rack_forget();
+    rack_title(setup.patch, title, sizeof title);
     SDL_WM_SetCaption(title, nullptr);
     FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
 
@@ -235,17 +255,23 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
         if (window_quit) break;
         if (events > 0) last_event = clock::now();
         const bool look = clock::now() - last_event < lively || frame++ % IDLE_DIVIDER == 0;
-        if (look) evolve_panels(scene);
+        if (look) {
+            evolve_panels(scene);
+            rack_after_frame(scene.patch_panel);
+        }
         if (!chores()) break;
         if (look) scene.painter.draw_changes(FRAME_SCENE{scene.background, &scene.shown, scene.patch_panel});
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
         const PATCH_RELOAD reload = take_patch_reload();
         if (reload.target != nullptr && reload_patch(reload.target, reload.path)) {
+            rack_forget();
             scene.destroy();
             scene.build();
             CALLBACK_READY.store(1, std::memory_order_release);
         }
+        if (rack_rebuild_wanted()) rebuild_panels(scene);
+        update_title(setup, title, sizeof title);
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;

@@ -15,6 +15,7 @@
 #include "panels/cables.h"
 #include "panels/panel_globals.h"
 #include "shell/patching.h"
+#include "shell/rack_edit.h"
 #include "shell/status_line.h"
 #include "shell/window_view.h"
 
@@ -63,6 +64,7 @@ uint64_t FRAME_PAINTER::scene_signature(const char* help, const char* status) {
         const int ends[5] = {l->corde.x1, l->corde.y1, l->corde.x2, l->corde.y2, l->corde.colour};
         sum = mix_value(sum, ends);
     }
+    sum = mix_value(sum, rack_edit_look());
     if (backs_input) sum = mix_value(sum, ++patching_frames);
     backs_input = false;
     return sum;
@@ -98,6 +100,12 @@ void FRAME_PAINTER::draw_area(const FRAME_SCENE& scene, const AREA& a, const cha
     if (a.y + a.h > patch_rows) {
         glScissor(a.x, H - a.y - a.h, a.w, a.h);
         draw_foot(help, status);
+    }
+    // The module browser and the name field, over everything.
+    if (rack_edit_look() != 0) {
+        glScissor(a.x, H - a.y - a.h, a.w, a.h);
+        WINDOW_SPACE plain;
+        draw_rack_edit(window_width(), H);
     }
     glDisable(GL_SCISSOR_TEST);
 }

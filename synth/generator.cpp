@@ -91,6 +91,8 @@ int GENERATOR::evolue() {
 
 void GENERATOR::prepare_blocks() { block_plan_ = std::make_unique<BLOCK_PLAN>(*this); }
 
+std::unique_ptr<BLOCK_PLAN> GENERATOR::new_block_plan() const { return std::make_unique<BLOCK_PLAN>(*this); }
+
 void GENERATOR::render(float* out, int frames) {
     int done = 0;
     while (done < frames) {

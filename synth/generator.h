@@ -139,6 +139,16 @@ public:
     /// Makes room for computing this patch by blocks (allocates): the loader
     /// calls it once the patch is built, so that render() never allocates.
     void prepare_blocks();
+    /// A block plan with room for this patch as it stands and as many modules
+    /// again (allocates): made before an edit that adds modules, swapped in by
+    /// swap_block_plan inside the edit.
+    std::unique_ptr<BLOCK_PLAN> new_block_plan() const;
+    /// Exchanges the patch's block plan with p (never allocates: inside an
+    /// edit); the plan swapped out is freed by the caller after the edit.
+    void swap_block_plan(std::unique_ptr<BLOCK_PLAN>& p) { block_plan_.swap(p); }
+    /// Makes this patch a sub-patch of parent (null: a top patch); the
+    /// window's thread, before the patch is put into parent's list.
+    void set_parent(GENERATOR* parent) { parent_ = parent; }
 
     /// Destroys every module, empties every list, zeroes every count.
     void clear_KSY();
