@@ -5,10 +5,11 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
+#include <vector>
 
 #include "shell/audio.h"
 #include "shell/globals.h"
@@ -40,15 +41,6 @@ void show_progress(long done, long total) {
 
 int render_patch_to_wav(const char* out_path, double seconds, const char* patch_path, bool progress) {
     const long total = static_cast<long>(std::floor(seconds * 44100.0));
-    auto sound = wav_new_sample(static_cast<int>(total), FSOUND_16BITS | FSOUND_STEREO, Frequency);
-    if (!sound) {
-        std::fprintf(stderr, "Cannot hold %ld frames of sound\n", total);
-        return 1;
-    }
-    // The sound is written under a temporary name beside the output and renamed
-    // once whole, so that a failed render leaves nothing. Whether it can be
-    // written is tried before spending the time to render (and the trial
-    // removed: a patch that ends the program as it loads leaves nothing either).
     const std::string partial = std::string(out_path) + ".partial";
     std::FILE* probe = std::fopen(partial.c_str(), "wb");
     if (probe == nullptr) {
@@ -74,22 +66,39 @@ int render_patch_to_wav(const char* out_path, double seconds, const char* patch_
     main_gen.store(gen, std::memory_order_release);
     CALLBACK_READY.store(1, std::memory_order_release);
 
-    unsigned char* at = reinterpret_cast<unsigned char*>(sound->data.data());
-    long done = 0;
-    const long frames_per_buffer = BufferSize / 4;
-    while (done < total) {
-        const long frames = total - done < frames_per_buffer ? total - done : frames_per_buffer;
-        instrument_callback(nullptr, at + done * 4, static_cast<int>(frames * 4), nullptr);
-        done += frames;
-        if (progress && (done % (frames_per_buffer * 16) == 0 || done == total)) show_progress(done, total);
+    // The frames go to the file buffer by buffer, as they are rendered: the
+    // whole sound is never held (an hour of it would be 635 MB to zero first).
+    std::FILE* f = std::fopen(partial.c_str(), "wb");
+    bool ok = f != nullptr && write_wav_header(f, 2, 16, static_cast<std::uint32_t>(Frequency),
+                                               static_cast<std::uint32_t>(total) * 4u);
+    if (ok) {
+        const long frames_per_buffer = BufferSize / 4;
+        std::vector<unsigned char> buffer(static_cast<size_t>(frames_per_buffer) * 4);
+        long done = 0;
+        while (ok && done < total) {
+            const long frames = total - done < frames_per_buffer ? total - done : frames_per_buffer;
+            instrument_callback(nullptr, buffer.data(), static_cast<int>(frames * 4), nullptr);
+            ok = std::fwrite(buffer.data(), 1, static_cast<size_t>(frames) * 4, f) == static_cast<size_t>(frames) * 4;
+            done += frames;
+            if (progress && (done % (frames_per_buffer * 16) == 0 || done == total)) show_progress(done, total);
+        }
     }
+    int error = ok ? 0 : errno;
     CALLBACK_READY.store(0, std::memory_order_release);
     main_gen = nullptr;
     delete gen;
     gen = nullptr;
 
-    if (!save_wav_file(sound.get(), partial.c_str()) || std::rename(partial.c_str(), out_path) != 0) {
-        std::fprintf(stderr, "Cannot write [%s]: %s\n", out_path, std::strerror(errno));
+    if (f != nullptr && std::fclose(f) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && std::rename(partial.c_str(), out_path) != 0) {
+        ok = false;
+        error = errno;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "Cannot write [%s]: %s\n", out_path, std::strerror(error));
         std::remove(partial.c_str());
         return 1;
     }

@@ -35,6 +35,14 @@ void fill_header(unsigned char (&h)[44], int channels, int bits, std::uint32_t r
 
 }  // namespace
 
+bool write_wav_header(std::FILE* f, int channels, int bits, std::uint32_t rate, std::uint32_t data_size) {
+    unsigned char header[44];
+    fill_header(header, channels, bits, rate, data_size);
+    // The three header blocks: RIFF, format chunk, data chunk header.
+    return std::fwrite(header, 1, 12, f) == 12 && std::fwrite(header + 12, 1, 24, f) == 24 &&
+           std::fwrite(header + 36, 1, 8, f) == 8;
+}
+
 bool save_wav_file(FSOUND_SAMPLE* sample, const char* path) {
     if (sample == nullptr) {
         std::printf("No sample to save into [%s]\n", path);
@@ -47,16 +55,12 @@ bool save_wav_file(FSOUND_SAMPLE* sample, const char* path) {
     int rate = 0;
     FSOUND_Sample_GetDefaults(sample, &rate, nullptr, nullptr, nullptr);
 
-    unsigned char header[44];
-    fill_header(header, channels, bits, static_cast<std::uint32_t>(rate), data_size);
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) {
         std::printf("Cannot create [%s]: sample not saved\n", path);
         return false;
     }
-    // The three header blocks: RIFF, format chunk, data chunk header.
-    bool ok = std::fwrite(header, 1, 12, f) == 12 && std::fwrite(header + 12, 1, 24, f) == 24 &&
-              std::fwrite(header + 36, 1, 8, f) == 8;
+    bool ok = write_wav_header(f, channels, bits, static_cast<std::uint32_t>(rate), data_size);
     void* part1 = nullptr;
     void* part2 = nullptr;
     unsigned len1 = 0, len2 = 0;
