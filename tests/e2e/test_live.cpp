@@ -195,6 +195,10 @@ TEST(LiveRemote, F4LowersTheOscillatorAmountInTheRecording) {
     PROGRAM program({"--headless", "--record", patch}, dir);
     ASSERT_TRUE(send_keys(program.child, "41"));  // NoSound, its one driver, in one write
     ASSERT_TRUE(program.shows("Playing.")) << program.output();
+    // The tone as loaded is heard for a few buffers before the orders come:
+    // how long the program takes between letting the patch in and saying
+    // "Playing." (MIDI start-up among it) is not for this test to count on.
+    std::this_thread::sleep_for(milliseconds(350));
 
     hold_f4(program, 30);
     // A few buffers more, so the recording ends on the lowered tone.
