@@ -19,6 +19,7 @@
 #include "tests/processes.h"
 #include "tests/temp_path.h"
 #include "tests/xvfb.h"
+#include "tests/e2e/window_program.h"
 
 namespace {
 using std::chrono::milliseconds;
@@ -42,23 +43,8 @@ std::string empty_patch() {
     return path;
 }
 
-struct PROGRAM {
-    XVFB& x;
-    std::string log = test_temp_path("build_patch.log");
-    CHILD child;
-    PROGRAM(XVFB& server, const std::vector<std::string>& args) : x(server) {
-        std::vector<std::string> argv{std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        child = spawn_child(argv, KEL_DATA_DIR, {x.env()}, log, true);
-    }
-    ~PROGRAM() { stop_child(child, SIGKILL); }
-    bool says(const std::string& text, int ms = 10000) {
-        return wait_for_text(log, text, milliseconds(ms));
-    }
-    void xdotool(const std::string& args) {
-        const std::string command = "DISPLAY=" + x.display() + " xdotool " + args;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
+struct PROGRAM : WINDOW_PROGRAM {
+    PROGRAM(XVFB& server, const std::vector<std::string>& args) : WINDOW_PROGRAM(server, args, "build_patch.log") {}
     std::string title() {
         const std::string command = "DISPLAY=" + x.display() +
                                     " xdotool search --name '^z_ozodive' getwindowname 2>/dev/null | head -1";
@@ -70,12 +56,6 @@ struct PROGRAM {
         }
         while (!out.empty() && out.back() == '\n') out.pop_back();
         return out;
-    }
-    bool window_shown() {
-        if (!says("Window open", 30000)) return false;
-        const std::string command = "DISPLAY=" + x.display() +
-                                    " timeout 10 xdotool search --sync --onlyvisible --name '^z_ozodive' >/dev/null";
-        return std::system(command.c_str()) == 0;
     }
     /// Opens the browser, types the filter and adds the first type it keeps.
     void add(const std::string& filter) {

@@ -16,6 +16,7 @@
 #include "tests/processes.h"
 #include "tests/temp_path.h"
 #include "tests/xvfb.h"
+#include "tests/e2e/window_program.h"
 
 namespace {
 using std::chrono::milliseconds;
@@ -40,30 +41,6 @@ std::string unconnected_patch() {
     std::fclose(f);
     return path;
 }
-
-struct WINDOW_PROGRAM {
-    XVFB& x;
-    std::string log = test_temp_path("patching.log");
-    CHILD child;
-    WINDOW_PROGRAM(XVFB& server, const std::vector<std::string>& args) : x(server) {
-        std::vector<std::string> argv{std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none"};
-        argv.insert(argv.end(), args.begin(), args.end());
-        // Standard input takes the name asked by Ctrl+S.
-        child = spawn_child(argv, KEL_DATA_DIR, {x.env()}, log, true);
-    }
-    ~WINDOW_PROGRAM() { stop_child(child, SIGKILL); }
-    bool says(const std::string& text, int ms = 10000) { return wait_for_text(log, text, milliseconds(ms)); }
-    void xdotool(const std::string& args) {
-        const std::string command = "DISPLAY=" + x.display() + " xdotool " + args;
-        ASSERT_EQ(std::system(command.c_str()), 0) << command;
-    }
-    bool window_shown() {
-        if (!says("Window open", 30000)) return false;
-        const std::string command = "DISPLAY=" + x.display() +
-                                    " timeout 10 xdotool search --sync --onlyvisible --name '^z_ozodive' >/dev/null";
-        return std::system(command.c_str()) == 0;
-    }
-};
 
 std::string at(int x, int y) { return std::to_string(x) + " " + std::to_string(y); }
 void pause(int ms) { std::this_thread::sleep_for(milliseconds(ms)); }
@@ -95,7 +72,7 @@ TEST(Patching, DragHearsRightClickSilencesUndoRestores) {
     ASSERT_FALSE(x.display().empty());
     const std::string record = std::string(KEL_DATA_DIR) + "/record.wav";
     std::remove(record.c_str());
-    WINDOW_PROGRAM program(x, {"--record", unconnected_patch()});
+    WINDOW_PROGRAM program(x, {"--record", unconnected_patch()}, "patching.log");
     ASSERT_TRUE(program.window_shown()) << file_text(program.log);
     pause(600);  // silence first: nothing feeds the sound output
 
