@@ -531,18 +531,33 @@ bool BLOCK_PLAN::plan(const GENERATOR& g) {
 
 // ---------------------------------------------------------------- running
 
+// Linked oscillators whose kernels wait until a module reads one of them, or
+// the lanes are full: their cycles then advance together (VCO::linked_blocks).
+// None reads another, as each was given its inputs' histories when it joined.
+struct BLOCK_PLAN::OscillatorBatch {
+    int count = 0;
+    Node* node[VCO::LANES];
+    VCO* vco[VCO::LANES];
+    const float* in[VCO::LANES][VCO::BLOCK_INPUTS];
+    float* out[VCO::LANES];
+};
+
 bool BLOCK_PLAN::run(GENERATOR& g, float* out, int n) {
     if (n <= 0 || n > BLOCK_FRAMES) return false;
     if (!still_valid(g) && !plan(g)) return false;
     for (Word& w : words_) copy_word(&w.hist[0], w.addr);
+    OscillatorBatch batch;
     for (const Unit& u : units_) {
+        if (batch.count != 0 && reads_batched(u)) run_batch(batch, n);
         if (u.count > 1) {
             run_group(u, n);
             continue;
         }
         Node& node = nodes_[unit_nodes_[u.first]];
+        if (node.kernel && batch_oscillator(node, batch, n)) continue;
         if (!(node.kernel && run_kernel(node, n))) run_node_alone(node, n);
     }
+    run_batch(batch, n);
     if (output_word_ >= 0)
         std::memcpy(out, &words_[output_word_].hist[1], sizeof(float) * static_cast<size_t>(n));
     else
@@ -677,6 +692,54 @@ void BLOCK_PLAN::run_group(const Unit& u, int n) {
     }
 }
 
+// ---------------------------------------------------------------- oscillators side by side
+
+namespace {
+
+// An oscillator the linked kernel takes: powered, drawing no noise, some input linked.
+bool linked_kernel(const VCO& v) {
+    return v.POWER != 0 && v.TYPE != NOISE_WHITE && v.TYPE != NOISE_KEL && !v.unlinked();
+}
+
+}  // namespace
+
+// Whether a module of the unit reads a word a waiting oscillator has not computed yet.
+bool BLOCK_PLAN::reads_batched(const Unit& u) const {
+    for (int i = 0; i < u.count; i++) {
+        const Node& node = nodes_[unit_nodes_[u.first + i]];
+        for (int k = 0; k < node.slot_count; k++) {
+            const Slot& s = slots_[node.first_slot + k];
+            if (s.word >= 0 && nodes_[words_[s.word].owner].batched) return true;
+        }
+    }
+    return false;
+}
+
+// Adds a linked oscillator to the batch (computing the batch when full). False
+// when the node is no such oscillator.
+bool BLOCK_PLAN::batch_oscillator(Node& node, OscillatorBatch& batch, int n) {
+    if (node.type != T_VCO || !linked_kernel(*static_cast<VCO*>(node.module))) return false;
+    const int j = batch.count++;
+    batch.node[j] = &node;
+    batch.vco[j] = static_cast<VCO*>(node.module);
+    batch.out[j] = &words_[node.first_word].hist[1];
+    // The slots follow VCO::BlockInput's order (see Describer::describe).
+    for (int k = 0; k < VCO::BLOCK_INPUTS; k++) {
+        const Slot& s = slots_[node.first_slot + k];
+        batch.in[j][k] = s.word >= 0 ? &words_[s.word].hist[s.lag] : nullptr;
+    }
+    node.batched = true;
+    if (batch.count == VCO::LANES) run_batch(batch, n);
+    return true;
+}
+
+void BLOCK_PLAN::run_batch(OscillatorBatch& batch, int n) {
+    if (batch.count == 0) return;
+    VCO::linked_blocks(batch.vco, batch.in, batch.out, batch.count, n);
+    for (int j = 0; j < batch.count; j++) batch.node[j]->batched = false;
+    batch.count = 0;
+}
+
 // Modules computed from the histories directly. False: the module is stepped
 // the general way this block (a waveform or a setting the kernel does not take).
 bool BLOCK_PLAN::run_kernel(Node& node, int n) {
@@ -693,6 +756,7 @@ bool BLOCK_PLAN::run_kernel(Node& node, int n) {
             v.free_block(out, n);
             return true;
         }
+        // Linked ones usually wait in the batch (see batch_oscillator).
         // The slots follow VCO::BlockInput's order (see Describer::describe).
         const float* in[VCO::BLOCK_INPUTS];
         for (int k = 0; k < VCO::BLOCK_INPUTS; k++) in[k] = input(k);

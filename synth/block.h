@@ -68,6 +68,7 @@ public:
         int noise = 0;       ///< 1: a noise oscillator when planned
         int unit = -1;       ///< the unit that computes it
         bool kernel = false; ///< computed from the histories directly
+        bool batched = false;///< a linked oscillator whose kernel waits to run with others
     };
     /// A history written into a producer's word before a step: target = hist[t].
     struct Replay {
@@ -111,4 +112,8 @@ private:
     void run_node_alone(Node& node, int n);
     void run_group(const Unit& u, int n);
     bool run_kernel(Node& node, int n);
+    struct OscillatorBatch;
+    bool reads_batched(const Unit& u) const;
+    bool batch_oscillator(Node& node, OscillatorBatch& batch, int n);
+    void run_batch(OscillatorBatch& batch, int n);
 };

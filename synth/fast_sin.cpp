@@ -52,12 +52,11 @@ inline __attribute__((always_inline)) void two_sum(V a, V b, V& hi, V& lo) {
 
 // One bit per lane whose mask is set.
 inline __attribute__((always_inline)) int lane_bits(v2l m) { return _mm_movemask_pd((__m128d)m); }
-inline __attribute__((always_inline)) int lane_bits(v4l m) {
-    return lane_bits(v2l{m[0], m[1]}) | lane_bits(v2l{m[2], m[3]}) << 2;
-}
-inline __attribute__((always_inline)) int lane_bits(v8l m) {
-    return lane_bits(v4l{m[0], m[1], m[2], m[3]}) | lane_bits(v4l{m[4], m[5], m[6], m[7]}) << 4;
-}
+// The wider forms are only ever inlined into functions built for AVX2 and AVX-512:
+// one instruction each.
+// (The builtins, not the intrinsics: those would not inline into the generic templates.)
+inline __attribute__((always_inline)) int lane_bits(v4l m) { return __builtin_ia32_movmskpd256((v4d)m); }
+inline __attribute__((always_inline)) int lane_bits(v8l m) { return __builtin_ia32_cvtq2mask512(m); }
 
 // Below this x - n pi/2 leaves at least 2^-56, so the third piece needs no exact sum.
 constexpr double SHORT_LIMIT = 64.0;
@@ -88,18 +87,33 @@ inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
         lo = far ? far_lo : lo;
     }
 
-    // One Horner scheme serves both: the lanes that need the cosine take its coefficients.
     const L odd = (quadrant & 1) != 0;
     const V z = hi * hi;
-    const V p = (odd ? C0 : S1) + z * ((odd ? C1 : S2) + z * ((odd ? C2 : S3) +
-                z * ((odd ? C3 : S4) + z * ((odd ? C4 : S5) + z * (odd ? C5 : S6)))));
-    const V v = z * hi;
-    const V sine = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
-    const V half_z = 0.5 * z;
-    const V w = 1.0 - half_z;
-    const V cosine = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
-
-    V r = odd ? cosine : sine;
+    V r;
+    const int odd_bits = lane_bits(odd);
+    if (odd_bits == 0) {
+        // Every lane wants the sine (consecutive arguments mostly share their
+        // quadrant): only its polynomial, the same operations as below.
+        const V p = S1 + z * (S2 + z * (S3 + z * (S4 + z * (S5 + z * S6))));
+        const V v = z * hi;
+        r = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
+    } else if (odd_bits == (1 << (sizeof(V) / sizeof(double))) - 1) {
+        // Every lane wants the cosine.
+        const V p = C0 + z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * C5))));
+        const V half_z = 0.5 * z;
+        const V w = 1.0 - half_z;
+        r = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
+    } else {
+        // One Horner scheme serves both: the lanes that need the cosine take its coefficients.
+        const V p = (odd ? C0 : S1) + z * ((odd ? C1 : S2) + z * ((odd ? C2 : S3) +
+                    z * ((odd ? C3 : S4) + z * ((odd ? C4 : S5) + z * (odd ? C5 : S6)))));
+        const V v = z * hi;
+        const V sine = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
+        const V half_z = 0.5 * z;
+        const V w = 1.0 - half_z;
+        const V cosine = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
+        r = odd ? cosine : sine;
+    }
     r = (quadrant & 2) != 0 ? -r : r;
     if (SHIFT == 0) return ax < TINY ? x : r;
     return r;
@@ -290,5 +304,7 @@ void sin_n(const double* x, double* out, int n) {
 }  // namespace
 
 void kel_sin_n(const double* x, double* out, int n) { sin_n<0>(x, out, n); }
+
+bool kel_has_avx512() { return cpu_has_avx512(); }
 
 void kel_cos_n(const double* x, double* out, int n) { sin_n<1>(x, out, n); }

@@ -20,3 +20,7 @@ void kel_sincos(double x, double* sine, double* cosine);
 
 /// out[i] = kel_cos(x[i]) for 0 <= i < n, bit for bit, as kel_sin_n.
 void kel_cos_n(const double* x, double* out, int n);
+
+/// True when the CPU runs AVX-512 (F and DQ): the vector kernels that have an
+/// eight-lane form use it. Decided once, before any sound is computed.
+bool kel_has_avx512();

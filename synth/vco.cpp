@@ -355,7 +355,11 @@ void VCO::free_sine_block(float* out, int n) {
         }
         out[t++] = value;
     }
-    if (waiting != 0) {
+    if (waiting == n) {
+        // Every sample waited (the usual case of a long period): in order, no scatter.
+        kel_sin_n(waiting_arg, waiting_arg, n);
+        for (int k = 0; k < n; k++) out[k] = clip_unit(static_cast<float>(waiting_amp[k] * waiting_arg[k]));
+    } else if (waiting != 0) {
         kel_sin_n(waiting_arg, waiting_arg, waiting);
         for (int k = 0; k < waiting; k++)
             out[waiting_at[k]] = clip_unit(static_cast<float>(waiting_amp[k] * waiting_arg[k]));
@@ -594,18 +598,9 @@ void VCO::free_block(float* out, int n) {
     value = out[n - 1];
 }
 
-void VCO::linked_block(const float* const* in, float* out, int n) {
-    constexpr int MOST = 64;
-    while (n > MOST) {
-        const float* head[BLOCK_INPUTS];
-        for (int k = 0; k < BLOCK_INPUTS; k++) head[k] = in[k];
-        linked_block(head, out, MOST);
-        const float* rest[BLOCK_INPUTS];
-        for (int k = 0; k < BLOCK_INPUTS; k++) rest[k] = in[k] != nullptr ? in[k] + MOST : nullptr;
-        linked_block(rest, out + MOST, n - MOST);
-        return;
-    }
-    if (n <= 0) return;
+[[gnu::always_inline]] inline void VCO::linked_prepare(const float* const* in, LinkedWork& w, double* inc, int stride,
+                                                       int n) {
+    if (n <= 0 || n > LINKED_MOST) return;  // the work arrays' size
     // What advance() does at every sample, once: the kept period is dropped.
     period_pos_ = -1;
     period_filled_ = 0;
@@ -617,7 +612,10 @@ void VCO::linked_block(const float* const* in, float* out, int n) {
     const float* const alt_freq = in[IN_ALT_FREQ];
     const float* const alt_phase = in[IN_ALT_PHASE];
     const float* const alt_pwm = in[IN_ALT_PWM];
-    float A[MOST], F[MOST], P[MOST], W[MOST];
+    float* const A = w.A;
+    float* const F = w.F;
+    float* const P = w.P;
+    float* const W = w.W;
     for (int t = 0; t < n; t++) {
         A[t] = alt_amp != nullptr ? alt_amp[t] : amount;
         F[t] = alt_freq != nullptr ? alt_freq[t] : freq;
@@ -627,7 +625,8 @@ void VCO::linked_block(const float* const* in, float* out, int n) {
     if (pitch != nullptr) {
         for (int t = 0; t < n; t++)
             F[t] = alt_freq != nullptr ? static_cast<float>(alt_freq[t] / 44.0) : driven(pitch[t], freq);
-        driven_frequency = F[n - 1];
+        // The last sample's F, as computed just above.
+        driven_frequency = alt_freq != nullptr ? static_cast<float>(alt_freq[n - 1] / 44.0) : driven_;
     }
     // The modulations, each as advance() writes it (x + x m, in float).
     auto modulate = [n](float* x, const float* m) {
@@ -638,30 +637,151 @@ void VCO::linked_block(const float* const* in, float* out, int n) {
     modulate(F, in[IN_MOD_FREQ]);
     modulate(P, in[IN_MOD_PHASE]);
     modulate(W, in[IN_MOD_PWM]);
-    for (int t = 0; t < n; t++)
-        if (A[t] > 1.0f) A[t] = 1.0f;
+    for (int t = 0; t < n; t++) A[t] = A[t] > 1.0f ? 1.0f : A[t];  // (a select, so that it vectorises)
 
-    // The increments (advance_cycle's quotient, kept for the last F), then the cycles.
-    double inc[MOST];
-    for (int t = 0; t < n; t++) inc[t] = F[t] / 44100.0;
+    // The increments (advance_cycle's quotient, kept for the last F).
+    for (int t = 0; t < n; t++) inc[t * stride] = F[t] / 44100.0;
     increment_for_ = bits_of(F[n - 1]);
-    increment_ = inc[n - 1];
-    float cyc[MOST];
-    float c = cycle;
-    advance_cycles(c, inc, 1, in[IN_SYNC], cyc, n, false);
+    increment_ = inc[(n - 1) * stride];
+}
 
+[[gnu::always_inline]] inline void VCO::linked_finish(const LinkedWork& w, const float* cyc, int stride, float* out,
+                                                      int n) {
+    if (n <= 0 || n > LINKED_MOST) return;  // the work arrays' size
     if (TYPE == SIN) {
-        double x[MOST];
-        for (int t = 0; t < n; t++) x[t] = 6.283185307179586 * cyc[t] + P[t];
+        // The cycles gathered first, so that the arithmetic runs on whole vectors.
+        float c[LINKED_MOST];
+        for (int t = 0; t < n; t++) c[t] = cyc[t * stride];
+        double x[LINKED_MOST];
+        for (int t = 0; t < n; t++) x[t] = 6.283185307179586 * c[t] + w.P[t];
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // x[0 .. n) is written just above
+
         kel_sin_n(x, x, n);
-        for (int t = 0; t < n; t++) out[t] = clip_unit(static_cast<float>(A[t] * x[t]));
+#pragma GCC diagnostic pop
+        for (int t = 0; t < n; t++) out[t] = clip_unit(static_cast<float>(w.A[t] * x[t]));
     } else {
         for (int t = 0; t < n; t++) {
-            cycle = cyc[t];
-            const Step s{A[t], F[t], P[t], W[t], cyc[t] == -1.0f};
+            cycle = cyc[t * stride];
+            const Step s{w.A[t], w.F[t], w.P[t], w.W[t], cycle == -1.0f};
             out[t] = clip_unit(shape(s));
         }
     }
-    cycle = c;
+    cycle = cyc[(n - 1) * stride];
     value = out[n - 1];
+}
+
+void VCO::linked_block(const float* const* in, float* out, int n) {
+    while (n > LINKED_MOST) {
+        const float* head[BLOCK_INPUTS];
+        for (int k = 0; k < BLOCK_INPUTS; k++) head[k] = in[k];
+        linked_block(head, out, LINKED_MOST);
+        const float* rest[BLOCK_INPUTS];
+        for (int k = 0; k < BLOCK_INPUTS; k++) rest[k] = in[k] != nullptr ? in[k] + LINKED_MOST : nullptr;
+        linked_block(rest, out + LINKED_MOST, n - LINKED_MOST);
+        return;
+    }
+    if (n <= 0) return;
+    LinkedWork w;
+    double inc[LINKED_MOST];
+    linked_prepare(in, w, inc, 1, n);
+    float cyc[LINKED_MOST];
+    float c = cycle;
+    advance_cycles(c, inc, 1, in[IN_SYNC], cyc, n, false);
+    linked_finish(w, cyc, 1, out, n);
+}
+
+namespace {
+
+// Eight oscillators a vector; the lanes are two vectors, stepped side by side.
+constexpr int VECTOR = 8;
+constexpr int VECTORS = VCO::LANES / VECTOR;
+typedef float lanes_f __attribute__((vector_size(4 * VECTOR)));
+typedef int lanes_i __attribute__((vector_size(4 * VECTOR)));
+typedef double lanes_d __attribute__((vector_size(8 * VECTOR)));
+
+// The cycles of LANES oscillators side by side, each step exactly advance_cycle's
+// (after a sync pulse zeroes the cycle): c = float(c + inc) in double, -1 past 1.
+// inc, sync (the pulses' int bits, or null) and cyc are laid out sample by
+// sample, LANES values a sample. Each lane is a chain of dependent steps; the
+// vectors' chains overlap.
+template <bool SYNC>
+inline __attribute__((always_inline)) void lane_cycles(float* first, const double* inc, const int* sync,
+                                                      float* cyc, int n) {
+    lanes_f c[VECTORS];
+    std::memcpy(c, first, sizeof c);
+    const lanes_f zero = {}, minus_one = zero - 1.0f;
+    for (int t = 0; t < n; t++) {
+        for (int g = 0; g < VECTORS; g++) {
+            const int at = t * VCO::LANES + g * VECTOR;
+            if (SYNC) {
+                lanes_i pulse;
+                std::memcpy(&pulse, sync + at, sizeof pulse);
+                c[g] = pulse != 0 ? zero : c[g];
+            }
+            lanes_d step;
+            std::memcpy(&step, inc + at, sizeof step);
+            const lanes_f next = __builtin_convertvector(__builtin_convertvector(c[g], lanes_d) + step, lanes_f);
+            c[g] = next > 1.0f ? minus_one : next;
+            std::memcpy(cyc + at, &c[g], sizeof c[g]);
+        }
+    }
+    std::memcpy(first, c, sizeof c);
+}
+
+}  // namespace
+
+// The body of linked_blocks, built twice (see below).
+#define LINKED_BLOCKS_BODY                                                                                      \
+    LinkedWork work[LANES];                                                                                     \
+    alignas(64) double inc[LINKED_MOST * LANES];                                                                \
+    alignas(64) int sync[LINKED_MOST * LANES];                                                                  \
+    alignas(64) float cyc[LINKED_MOST * LANES];                                                                 \
+    float first[LANES] = {};                                                                                    \
+    bool any_sync = false;                                                                                      \
+    for (int j = 0; j < count; j++) {                                                                           \
+        v[j]->linked_prepare(in[j], work[j], inc + j, LANES, n);                                                \
+        first[j] = v[j]->cycle;                                                                                 \
+        any_sync = any_sync || in[j][IN_SYNC] != nullptr;                                                       \
+    }                                                                                                           \
+    for (int j = count; j < LANES; j++) /* lanes left empty step from 0 by 0 */                                 \
+        for (int t = 0; t < n; t++) inc[t * LANES + j] = 0.0;                                                   \
+    if (any_sync) {                                                                                             \
+        std::memset(sync, 0, sizeof(int) * LANES * static_cast<size_t>(n));                                     \
+        for (int j = 0; j < count; j++)                                                                         \
+            if (const float* pulse = in[j][IN_SYNC])                                                            \
+                for (int t = 0; t < n; t++) std::memcpy(&sync[t * LANES + j], &pulse[t], sizeof(int));         \
+        lane_cycles<true>(first, inc, sync, cyc, n);                                                            \
+    } else {                                                                                                    \
+        lane_cycles<false>(first, inc, nullptr, cyc, n);                                                        \
+    }                                                                                                           \
+    for (int j = 0; j < count; j++) v[j]->linked_finish(work[j], cyc + j, LANES, out[j], n);
+
+// The same operations either way (no contraction), so the same bits.
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void VCO::linked_blocks_avx512(
+    VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count, int n) {
+    LINKED_BLOCKS_BODY
+}
+
+void VCO::linked_blocks_plain(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count,
+                              int n) {
+    LINKED_BLOCKS_BODY
+}
+
+#undef LINKED_BLOCKS_BODY
+
+namespace {
+const bool kLanesAvx512 = kel_has_avx512();
+}  // namespace
+
+void VCO::linked_blocks(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count, int n) {
+    if (count == 1 || n > LINKED_MOST) {
+        for (int j = 0; j < count; j++) v[j]->linked_block(in[j], out[j], n);
+        return;
+    }
+    if (n <= 0) return;
+    if (kLanesAvx512)
+        linked_blocks_avx512(v, in, out, count, n);
+    else
+        linked_blocks_plain(v, in, out, count, n);
 }

@@ -167,6 +167,14 @@ public:
     /// POWER on) over n samples into out, exactly as n calls of evolue() would
     /// with each input reading in[k][t] at sample t. The parameters are read once.
     void linked_block(const float* const* in, float* out, int n);
+    /// Most oscillators linked_blocks steps side by side.
+    static constexpr int LANES = 16;
+    /// Steps count <= LANES oscillators with linked inputs, none reading
+    /// another's output, over the same n samples: oscillator j as
+    /// linked_block(in[j], out[j], n) would, bit for bit. Their cycles, each a
+    /// chain of dependent steps, advance side by side, one lane each.
+    static void linked_blocks(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count,
+                              int n);
     /// Asks the cache for what the list step reads of this oscillator (the
     /// step reads five lines of it; fetched ahead, they are there in time).
     void prefetch() const {
@@ -180,6 +188,26 @@ public:
     }
 
 private:
+    /// Longest block the linked kernels take at once, in samples.
+    static constexpr int LINKED_MOST = 64;
+    /// What a linked block's steps read besides the cycle: per sample, the
+    /// amplitude, frequency, phase and pulse width advance() would give.
+    struct LinkedWork {
+        float A[LINKED_MOST], F[LINKED_MOST], P[LINKED_MOST], W[LINKED_MOST];
+    };
+    /// Reads the inputs of n <= LINKED_MOST samples into w, and writes the
+    /// cycle's increments to inc[t * stride]. Leaves the kept increment and
+    /// driven frequency as the last step would, and drops the kept period.
+    void linked_prepare(const float* const* in, LinkedWork& w, double* inc, int stride, int n);
+    /// The outputs of the block from the cycles cyc[t * stride] (the cycle
+    /// is left at the last of them).
+    void linked_finish(const LinkedWork& w, const float* cyc, int stride, float* out, int n);
+    /// linked_blocks built for the CPU's widest vectors, and for any x86-64.
+    static void linked_blocks_avx512(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out,
+                                     int count, int n);
+    static void linked_blocks_plain(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out,
+                                    int count, int n);
+
     /// Adds F / 44100 to the cycle, resetting it to -1 past 1. True on the reset sample.
     bool advance_cycle(float F) {
         // A division per sample is dear: the quotient is kept while F keeps its bits.
