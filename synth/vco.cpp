@@ -191,7 +191,8 @@ inline double integer_step(double inc, double inv_u) {
 
 // A run of steps of q from N while N stays strictly within (lo, hi): the cycles
 // are N + j q, each exact. Returns the steps taken (at most n).
-int constant_steps(double N, double q, double lo, double hi, double u, float* cyc, int n) {
+inline __attribute__((always_inline)) int constant_steps(double N, double q, double lo, double hi, double u, float* cyc,
+                                                         int n) {
     if (q != q) return 0;
     auto inside = [&](int j) {
         const double v = N + j * q;
@@ -247,8 +248,8 @@ int varying_steps(double N, const double* inc, int stride, const float* sync, do
 // (or touch its ends), or whose r' ends in exactly one half (the float rounding
 // would then depend on N's parity), is taken the plain way, as are the steps
 // from 0, from tiny magnitudes and from |c| >= 1.
-int advance_cycles(float& c, const double* inc, int stride, const float* sync, float* cyc, int n,
-                   bool stop_before_reset) {
+inline __attribute__((always_inline)) int advance_cycles(float& c, const double* inc, int stride, const float* sync,
+                                                         float* cyc, int n, bool stop_before_reset) {
     int t = 0;
     while (t < n) {
         if (sync != nullptr && bits_of(sync[t]) != 0) c = 0.0f;
@@ -276,7 +277,7 @@ int advance_cycles(float& c, const double* inc, int stride, const float* sync, f
 
 }  // namespace
 
-void VCO::free_sine_block(float* out, int n) {
+[[gnu::always_inline]] inline void VCO::free_sine_body(float* out, int n) {
     int t = 0;
     constexpr int MOST = 256;
     double waiting_arg[MOST], waiting_amp[MOST];
@@ -326,11 +327,11 @@ void VCO::free_sine_block(float* out, int n) {
             float cyc[MOST];
             float c = cycle;
             const int run = advance_cycles(c, &increment_, 0, nullptr, cyc, n - t, true);
-            for (int k = 0; k < run; k++) {
-                waiting_arg[waiting] = 6.283185307179586 * cyc[k] + P;
-                waiting_amp[waiting] = A;
-                waiting_at[waiting++] = t + k;
-            }
+            // Three loops of one store each: each vectorises.
+            for (int k = 0; k < run; k++) waiting_arg[waiting + k] = 6.283185307179586 * cyc[k] + P;
+            for (int k = 0; k < run; k++) waiting_amp[waiting + k] = A;
+            for (int k = 0; k < run; k++) waiting_at[waiting + k] = t + k;
+            waiting += run;
             if (run > 0) {
                 cycle = period_cycle_ = c;
                 t += run;
@@ -366,6 +367,24 @@ void VCO::free_sine_block(float* out, int n) {
     }
     value = out[n - 1];
 }
+
+namespace {
+const bool kWide = kel_has_avx512();
+}  // namespace
+
+void VCO::free_sine_block(float* out, int n) {
+    if (kWide)
+        free_sine_avx512(out, n);
+    else
+        free_sine_plain(out, n);
+}
+
+// The same operations either way (no contraction), so the same bits.
+__attribute__((target("avx512f,avx512dq,avx512vl"))) void VCO::free_sine_avx512(float* out, int n) {
+    free_sine_body(out, n);
+}
+
+void VCO::free_sine_plain(float* out, int n) { free_sine_body(out, n); }
 
 [[gnu::always_inline]] inline float VCO::shape(const Step& s) {
     const float A = s.A;
@@ -770,17 +789,13 @@ void VCO::linked_blocks_plain(VCO* const* v, const float* const (*in)[BLOCK_INPU
 
 #undef LINKED_BLOCKS_BODY
 
-namespace {
-const bool kLanesAvx512 = kel_has_avx512();
-}  // namespace
-
 void VCO::linked_blocks(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count, int n) {
     if (count == 1 || n > LINKED_MOST) {
         for (int j = 0; j < count; j++) v[j]->linked_block(in[j], out[j], n);
         return;
     }
     if (n <= 0) return;
-    if (kLanesAvx512)
+    if (kWide)
         linked_blocks_avx512(v, in, out, count, n);
     else
         linked_blocks_plain(v, in, out, count, n);

@@ -202,6 +202,10 @@ private:
     /// The outputs of the block from the cycles cyc[t * stride] (the cycle
     /// is left at the last of them).
     void linked_finish(const LinkedWork& w, const float* cyc, int stride, float* out, int n);
+    /// free_sine_block's work, and that built for the CPU's widest vectors and for any x86-64.
+    void free_sine_body(float* out, int n);
+    void free_sine_avx512(float* out, int n);
+    void free_sine_plain(float* out, int n);
     /// linked_blocks built for the CPU's widest vectors, and for any x86-64.
     static void linked_blocks_avx512(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out,
                                      int count, int n);
