@@ -67,6 +67,25 @@ void BM_KindModulatedSine(benchmark::State& state) {
 }
 BENCHMARK(BM_KindModulatedSine)->Arg(0)->Arg(1)->ArgName("blocks");
 
+// Sixteen such voices, summed: modulated oscillators that read none of one
+// another, whose cycles the block kernel steps side by side.
+void BM_KindVibratoVoices(benchmark::State& state) {
+    SmallPatch p;
+    auto* mix = new MIXER();
+    for (int i = 0; i < 16; i++) {
+        auto* lfo = new VCO(0.005f, 0.5f + 0.1f * i, SIN);
+        auto* carrier = new VCO(0.02f, 55.0f + 41.3f * i, SIN);
+        carrier->MOD_FREQ = p.link(lfo);
+        p.g.add(carrier);
+        p.g.add(lfo);
+        mix->ajoute_en_entree(carrier, -1);
+    }
+    p.g.add(mix);
+    p.hear(mix);
+    run(state, p.g);
+}
+BENCHMARK(BM_KindVibratoVoices)->Arg(0)->Arg(1)->ArgName("blocks");
+
 void BM_KindSlowFreeSine(benchmark::State& state) {
     SmallPatch p;
     auto* lfo = new VCO(0.5f, 0.5f, SIN);

@@ -718,40 +718,70 @@ constexpr int VECTORS = VCO::LANES / VECTOR;
 typedef float lanes_f __attribute__((vector_size(4 * VECTOR)));
 typedef int lanes_i __attribute__((vector_size(4 * VECTOR)));
 typedef double lanes_d __attribute__((vector_size(8 * VECTOR)));
+typedef long long lanes_l __attribute__((vector_size(8 * VECTOR)));
 
 // The cycles of LANES oscillators side by side, each step exactly advance_cycle's
 // (after a sync pulse zeroes the cycle): c = float(c + inc) in double, -1 past 1.
 // inc, sync (the pulses' int bits, or null) and cyc are laid out sample by
 // sample, LANES values a sample. Each lane is a chain of dependent steps; the
-// vectors' chains overlap.
-template <bool SYNC>
+// vectors' chains overlap. The cycle is carried as a double (a float's value),
+// and the reset is read from the sum itself: a sum rounds to a float above 1
+// exactly when it is above 1 + 2^-24 (at 1 + 2^-24 it ties to the even 1), so
+// the test runs beside the rounding instead of after it.
+// (Only ever inlined into functions built for AVX-512: no call passes these vectors.)
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+// A float vector widened to doubles: one instruction where WIDE (AVX-512),
+// which the generic conversion does not give.
+template <bool WIDE>
+inline __attribute__((always_inline)) lanes_d widen(lanes_f f) {
+    if constexpr (WIDE) {
+        const lanes_d none = {};
+        return __builtin_ia32_cvtps2pd512_mask(f, none, static_cast<unsigned char>(-1), 4);
+    } else {
+        return __builtin_convertvector(f, lanes_d);
+    }
+}
+
+template <bool SYNC, bool WIDE>
 inline __attribute__((always_inline)) void lane_cycles(float* first, const double* inc, const int* sync,
                                                       float* cyc, int n) {
-    lanes_f c[VECTORS];
-    std::memcpy(c, first, sizeof c);
-    const lanes_f zero = {}, minus_one = zero - 1.0f;
+    constexpr double ROUNDS_ABOVE_ONE = 1.0000000596046448;  // 1 + 2^-24
+    lanes_d c[VECTORS];
+    for (int g = 0; g < VECTORS; g++) {
+        lanes_f f;
+        std::memcpy(&f, first + g * VECTOR, sizeof f);
+        c[g] = __builtin_convertvector(f, lanes_d);
+    }
+    const lanes_d zero = {}, minus_one = zero - 1.0;
     for (int t = 0; t < n; t++) {
         for (int g = 0; g < VECTORS; g++) {
             const int at = t * VCO::LANES + g * VECTOR;
             if (SYNC) {
                 lanes_i pulse;
                 std::memcpy(&pulse, sync + at, sizeof pulse);
-                c[g] = pulse != 0 ? zero : c[g];
+                c[g] = __builtin_convertvector(pulse != 0, lanes_l) ? zero : c[g];
             }
             lanes_d step;
             std::memcpy(&step, inc + at, sizeof step);
-            const lanes_f next = __builtin_convertvector(__builtin_convertvector(c[g], lanes_d) + step, lanes_f);
-            c[g] = next > 1.0f ? minus_one : next;
-            std::memcpy(cyc + at, &c[g], sizeof c[g]);
+            const lanes_d sum = c[g] + step;
+            const lanes_f rounded = __builtin_convertvector(sum, lanes_f);
+            const lanes_l reset = sum > ROUNDS_ABOVE_ONE;
+            c[g] = reset ? minus_one : widen<WIDE>(rounded);
+            const lanes_f out = __builtin_convertvector(c[g], lanes_f);  // exact: a float's value
+            std::memcpy(cyc + at, &out, sizeof out);
         }
     }
-    std::memcpy(first, c, sizeof c);
+    for (int g = 0; g < VECTORS; g++) {
+        const lanes_f f = __builtin_convertvector(c[g], lanes_f);
+        std::memcpy(first + g * VECTOR, &f, sizeof f);
+    }
 }
 
 }  // namespace
 
 // The body of linked_blocks, built twice (see below).
-#define LINKED_BLOCKS_BODY                                                                                      \
+#define LINKED_BLOCKS_BODY(WIDE)                                                                                   \
     LinkedWork work[LANES];                                                                                     \
     alignas(64) double inc[LINKED_MOST * LANES];                                                                \
     alignas(64) int sync[LINKED_MOST * LANES];                                                                  \
@@ -770,21 +800,21 @@ inline __attribute__((always_inline)) void lane_cycles(float* first, const doubl
         for (int j = 0; j < count; j++)                                                                         \
             if (const float* pulse = in[j][IN_SYNC])                                                            \
                 for (int t = 0; t < n; t++) std::memcpy(&sync[t * LANES + j], &pulse[t], sizeof(int));         \
-        lane_cycles<true>(first, inc, sync, cyc, n);                                                            \
+        lane_cycles<true, WIDE>(first, inc, sync, cyc, n);                                                          \
     } else {                                                                                                    \
-        lane_cycles<false>(first, inc, nullptr, cyc, n);                                                        \
+        lane_cycles<false, WIDE>(first, inc, nullptr, cyc, n);                                                      \
     }                                                                                                           \
     for (int j = 0; j < count; j++) v[j]->linked_finish(work[j], cyc + j, LANES, out[j], n);
 
 // The same operations either way (no contraction), so the same bits.
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void VCO::linked_blocks_avx512(
+__attribute__((target("avx512f,avx512dq,avx512vl,prefer-vector-width=512"))) void VCO::linked_blocks_avx512(
     VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count, int n) {
-    LINKED_BLOCKS_BODY
+    LINKED_BLOCKS_BODY(true)
 }
 
 void VCO::linked_blocks_plain(VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count,
                               int n) {
-    LINKED_BLOCKS_BODY
+    LINKED_BLOCKS_BODY(false)
 }
 
 #undef LINKED_BLOCKS_BODY
