@@ -593,7 +593,8 @@ void steps_of(void* module, const BLOCK_PLAN::Replay* r, int nr, const BLOCK_PLA
 void sequencer_steps(void* module, const BLOCK_PLAN::Replay* r, int nr, const BLOCK_PLAN::Record* w, int nw, int n) {
     auto* q = static_cast<SEQUENCER*>(module);
     for (int t = 0; t < n;) {
-        const int steady = nr == 0 ? q->steady_steps(n - t) : 0;
+        // Its one input is the sync: linked to another unit, its history is replayed.
+        const int steady = nr == 0 ? q->steady_steps(n - t) : q->steady_steps(n - t, r[0].hist + t);
         for (int k = 0; k < steady; k++) record(w, nw, t + k);
         t += steady;
         if (t == n) break;
@@ -648,7 +649,8 @@ void sequencer_and_sampler(const BLOCK_PLAN::Node& a, const BLOCK_PLAN::Node& b,
         // The sequencer's waiting samples first (its words stay as they are, and
         // the sampler, which may close its gate, never makes it act), then the
         // sampler's steps over them; otherwise one sample of both.
-        int steady = a.replay_count == 0 ? seq->steady_steps(n - t) : 0;
+        const BLOCK_PLAN::Replay* sync = replays + a.first_replay;
+        int steady = a.replay_count == 0 ? seq->steady_steps(n - t) : seq->steady_steps(n - t, sync->hist + t);
         if (steady == 0) {
             replay(replays + a.first_replay, a.replay_count, t);
             seq->SEQUENCER::evolue();

@@ -116,8 +116,19 @@ int SEQUENCER::evolue() {
 
 // The same tests as evolue() for the step as it stands, the counter counted
 // exactly as evolue() counts it; stops before the first sample that would act.
-int SEQUENCER::steady_steps(int n) {
-    if (sync_source != nullptr) return 0;
+int SEQUENCER::steady_steps(int n, const float* sync) {
+    if (sync_source != nullptr) {
+        if (sync == nullptr) return 0;
+        // The stretch ends before the first pulse (a zero word is no pulse).
+        int quiet = 0;
+        while (quiet < n) {
+            int word;
+            std::memcpy(&word, &sync[quiet], sizeof word);
+            if (word != 0) break;
+            quiet++;
+        }
+        n = quiet;
+    }
     const int p = current_pattern, s = current_step;
     if (p < 0 || p >= SEQ_PATTERNS || s >= NBR_STEP[p] || s >= SEQ_STEPS || s < 0) return 0;
     const int at = p * SEQ_STEPS + s;

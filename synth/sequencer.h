@@ -67,9 +67,11 @@ public:
     SEQUENCER();
     int evolue() override;
     /// Takes up to n steps in which nothing but the sample counter would change
-    /// (no step sounds, no gate closes, no pattern wraps, no sync input linked)
-    /// and returns how many: 0 when the next step must be taken by evolue().
-    int steady_steps(int n);
+    /// (no step sounds, no gate closes, no pattern wraps, no sync pulse) and
+    /// returns how many: 0 when the next step must be taken by evolue(). With a
+    /// sync input linked, sync holds the words its pulse will have over the n
+    /// samples (int bits); without them (null) no step is taken.
+    int steady_steps(int n, const float* sync = nullptr);
     /// Writes the grid to path (partition_bytes). 1 on success, 0 when the file
     /// cannot be created.
     int save_partition(const char* path);
