@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -140,6 +141,22 @@ int SEQUENCER::steady_steps(int n, const float* sync) {
     float T = period;
     if (x > 44100.0f) T += x;
     float counter = sample_counter;
+    if (counter >= 0.0f && counter == std::floor(counter) && counter + static_cast<float>(n) < 16777216.0f) {
+        // The counter is a whole number and stays one: every counter + j is
+        // exact, so the first j that would act is found by arithmetic, each
+        // comparison made on the same values as the loop below (NaN never acts).
+        const float x1 = x - 1;
+        double k = n;
+        const double t_at = std::ceil(static_cast<double>(T) - counter);
+        if (t_at - 1 < k) k = t_at - 1;
+        if (closing) {
+            const double x_at = std::ceil(static_cast<double>(x1) - counter);
+            if (x_at - 1 < k) k = x_at - 1;
+        }
+        const int steps = k > 0 ? static_cast<int>(k) : 0;
+        sample_counter = counter + static_cast<float>(steps);
+        return steps;
+    }
     int k = 0;
     for (; k < n; k++) {
         const float next = counter + 1.0f;
