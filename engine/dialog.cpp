@@ -163,6 +163,16 @@ void relist() {
     dialog.top_row = 0;
 }
 
+/// The first file, past the folders, is what a player looks for first.
+void select_first_file() {
+    dialog.selected = 0;
+    for (int i = 0; i < (int)dialog.rows.size(); i++)
+        if (!dialog.rows[i].folder) {
+            dialog.selected = i;
+            return;
+        }
+}
+
 void keep_selection_shown() {
     const int rows = visible_rows();
     if (dialog.selected < dialog.top_row) dialog.top_row = dialog.selected;
@@ -177,8 +187,8 @@ void enter_folder(const std::string& name) {
         dialog.sub = join(dialog.sub, name);
     }
     dialog.field = TEXT_FIELD{};
-    dialog.selected = 0;
     relist();
+    select_first_file();
 }
 
 void pick_row(int row) {
@@ -349,12 +359,7 @@ void dialog_files(const std::string& title, const std::string& root, const std::
     dialog.field.max = 60;
     dialog.text_done = std::move(done);
     relist();
-    // The first file, past the folders, is what a player looks for first.
-    for (int i = 0; i < (int)dialog.rows.size(); i++)
-        if (!dialog.rows[i].folder) {
-            dialog.selected = i;
-            break;
-        }
+    select_first_file();
 }
 
 void dialog_question(const std::string& message, const std::vector<std::string>& buttons, int cancel,
@@ -399,10 +404,10 @@ void dialog_console_answer(CONSOLE_ANSWER answer) {
 }
 
 namespace {
-void console_answers(const std::string& line) {
+// By value: the line lives in the dialog about to be closed.
+void console_answers(std::string text) {
     CONSOLE_ANSWER answer = std::move(dialog.console);
     close_dialog();
-    std::string text = line;
     std::FILE* f = fmemopen(text.empty() ? nullptr : &text[0], text.size(), "r");
     if (f == nullptr) f = std::tmpfile();  // an empty memory stream cannot be made everywhere
     if (f == nullptr) return;

@@ -151,6 +151,8 @@ void unless_unsaved(GENERATOR_GUI* panel, const char* doing, const THEN& next) {
         return;
     }
     const std::string name = files.own.empty() ? "The new patch" : "[" + base_name(files.own) + "]";
+    // On the console too, where its first letters answer it as well.
+    news("%s has unsaved changes. Save them before %s? (S)ave, (D)iscard, (C)ancel\n", name.c_str(), doing);
     dialog_question(name + " has unsaved changes.\nSave them before " + doing + "?", {"Save", "Discard", "Cancel"}, 2,
                     [panel, next](int button) {
                         if (button == 0) {
