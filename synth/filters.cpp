@@ -204,30 +204,56 @@ bool PCF::filter_block(const float* in, const float* mod_freq, const float* mod_
         else
             cookbook_block_plain(cw, sw, q, type, linear_gain_, shelf_gain_, k, n);
     }
+    // A fixed cut-off's coefficients, computed where the first sounding step
+    // would compute them (the same for all of the block's sounding samples).
+    const long type_key = static_cast<long>(type);
+    if (mod_freq == nullptr && sounding && (static_cast<double>(hicut) != key_f || q != key_q || g != key_g ||
+                                            type_key != key_type)) {
+        key_f = hicut;
+        key_q = q;
+        key_g = g;
+        key_type = static_cast<int>(type);
+        compute_coefficients(hicut, q, g, type);
+    }
+    // The step's state in locals for the loop (the history is a chain of
+    // dependent steps; through memory it would be longer), written back after.
+    double X1 = x1, X2 = x2, Y1 = y1, Y2 = y2;
+    double B0 = b0, B1 = b1, B2 = b2, A1 = a1, A2 = a2, IA0 = inv_a0, KF = key_f, KQ = key_q, KG = key_g;
+    long KT = key_type;
     for (int t = 0; t < n; t++) {
         const float x = in[t];
         float v = 0.0f;
         if (x != 0.0f) {
             // Silence is passed without stepping, as in evolue().
-            const double ft = f[t];
-            if (ft != key_f || q != key_q || g != key_g || static_cast<long>(type) != key_type) {
-                key_f = ft;
-                key_q = q;
-                key_g = g;
-                key_type = static_cast<int>(type);
-                if (mod_freq != nullptr) {
-                    inv_a0 = k.inv_a0[t];
-                    b0 = k.b0[t];
-                    b1 = k.b1[t];
-                    b2 = k.b2[t];
-                    a1 = k.a1[t];
-                    a2 = k.a2[t];
-                } else {
-                    compute_coefficients(ft, q, g, type);
+            if (mod_freq != nullptr) {
+                const double ft = f[t];
+                if (ft != KF || q != KQ || g != KG || type_key != KT) {
+                    KF = ft;
+                    KQ = q;
+                    KG = g;
+                    KT = type_key;
+                    IA0 = k.inv_a0[t];
+                    B0 = k.b0[t];
+                    B1 = k.b1[t];
+                    B2 = k.b2[t];
+                    A1 = k.a1[t];
+                    A2 = k.a2[t];
                 }
             }
             const float m = mod_amp != nullptr ? mix_level + mix_level * mod_amp[t] : mix_level;
-            v = static_cast<float>(biquad(x));
+            // biquad(), on the locals.
+            const double xd = x;
+            double y = B0 * xd + B1 * X1 + B2 * X2 - A1 * Y1 - A2 * Y2;
+            if (!std::isfinite(y)) {
+                X1 = X2 = Y1 = Y2 = 0;
+                y = 0;
+            } else {
+                X2 = X1;
+                X1 = xd;
+                Y2 = Y1;
+                Y1 = y;
+            }
+            v = static_cast<float>(y);
             v = v + v * level;
             v = v * m + (1 - m) * x;
         }
@@ -235,6 +261,9 @@ bool PCF::filter_block(const float* in, const float* mod_freq, const float* mod_
         if (v < -1.0f) v = -1.0f;
         out[t] = v;
     }
+    x1 = X1, x2 = X2, y1 = Y1, y2 = Y2;
+    b0 = B0, b1 = B1, b2 = B2, a1 = A1, a2 = A2, inv_a0 = IA0, key_f = KF, key_q = KQ, key_g = KG;
+    key_type = static_cast<int>(KT);
     value = out[n - 1];
     return true;
 }
