@@ -765,6 +765,9 @@ bool BLOCK_PLAN::run_kernel(Node& node, int n) {
         v.linked_block(in, out, n);
         return true;
     }
+    case T_VCA:
+        // The slots: the gate, the input (see Describer::describe).
+        return static_cast<VCA*>(node.module)->envelope_block(input(0), input(1), out, n);
     case T_PCF:
         // The slots: the input, MOD_FREQ, MOD_AMP (see Describer::describe).
         return static_cast<PCF*>(node.module)->filter_block(input(0), input(1), input(2), out, n);

@@ -1,6 +1,7 @@
 #include "synth/vca.h"
 
 #include <cmath>
+#include <cstring>
 
 #include "synth/names.h"
 
@@ -71,4 +72,68 @@ int VCA::evolue() {
         value = value * x;
     }
     return 1;
+}
+
+// evolue() over a block, its stages written out again on locals: the same
+// operations in the same types (the times in float, the levels computed in
+// double where the step computes them so), so the same bits.
+bool VCA::envelope_block(const float* gate, const float* in, float* out, int n) {
+    if ((source != nullptr && in == nullptr) || (gate_source != nullptr && gate == nullptr)) return false;
+    if (n <= 0) return true;
+    if (source == nullptr) {
+        for (int t = 0; t < n; t++) out[t] = value;  // the step does nothing
+        return true;
+    }
+    if (POWER == 0 || gate_source == nullptr) {
+        if (POWER != 0) BYPASS = 1;
+        value = POWER == 0 ? 0.0f : 1.0f;
+        for (int t = 0; t < n; t++) out[t] = value;
+        return true;
+    }
+    BYPASS = 0;
+    const float attack = ATTACK, decay = DECAY, sustain = SUSTAIN, peak = PEAK, release = RELEASE;
+    const float attack_end = attack + decay;  // summed in float, as the step sums them
+    const bool invert = INVERT != 0;
+    float v = value, gt = gate_time, rt = release_time, rl = release_level;
+    for (int t = 0; t < n; t++) {
+        int g;
+        std::memcpy(&g, &gate[t], sizeof g);
+        const float x = in[t];
+        if (g == 1) {
+            rt = 0.0f;
+            const double t_ms = gt * 1000.0;
+            if (t_ms < attack) {
+                v = static_cast<float>(t_ms * peak / attack);
+                gt += ONE_SAMPLE_SECONDS;
+                rl = v;
+            } else if (t_ms < attack_end) {
+                if (sustain == 0.0f) {
+                    v = static_cast<float>(peak - (t_ms - attack) * peak / decay);
+                    gt += ONE_SAMPLE_SECONDS;
+                } else if (v > sustain) {
+                    v = v - v / 1000;
+                } else {
+                    v = peak * sustain;
+                }
+                rl = v;
+            }
+            if (invert) v = std::fabs(v - 1.0f);
+            v = static_cast<float>(g) * v * x;
+        } else {
+            gt = 0.0f;
+            if (release != 0.0f && v != 0.0f && release >= rt * 1000.0) {
+                rt += ONE_SAMPLE_SECONDS;
+                const double r_ms = rt * 1000.0;
+                v = static_cast<float>(rl - r_ms * rl / release);
+            }
+            if (invert) v = std::fabs(v - 1.0f);
+            v = v * x;
+        }
+        out[t] = v;
+    }
+    value = v;
+    gate_time = gt;
+    release_time = rt;
+    release_level = rl;
+    return true;
 }

@@ -28,6 +28,11 @@ public:
     /// One sample; 0 (and nothing done) while the signal input is not linked.
     /// Switched off (POWER 0), it outputs 0.
     int evolue() override;
+    /// n samples as n evolue() would give them, with the gate reading gate[t]
+    /// (the gate word's int bits) and the input in[t] at sample t; the
+    /// parameters are read once. False, and nothing done, when a linked input
+    /// comes with no history (the module is then stepped the plain way).
+    bool envelope_block(const float* gate, const float* in, float* out, int n);
 
 private:
     void gate_open_step();

@@ -2,7 +2,12 @@
 // fall of 0.1 % per sample, gate words other than 1, inversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "synth/vca.h"
 
@@ -33,6 +38,57 @@ double ms_after(int n) {
     for (int i = 0; i < n; i++) t += ONE_SAMPLE_SECONDS;
     return t * 1000.0;
 }
+
+// The block kernel against evolue(): gates opening and closing at random
+// (and words other than 0 and 1), a moving input, every stage reached.
+struct EnvelopeCase {
+    float attack, decay, sustain, release;
+    int invert;
+};
+class EnvelopeBlock : public testing::TestWithParam<EnvelopeCase> {};
+
+TEST_P(EnvelopeBlock, SameSamplesAndStateAsEvolue) {
+    const EnvelopeCase c = GetParam();
+    constexpr int SAMPLES = 40000;
+    std::mt19937 g(11);
+    std::vector<float> gate(SAMPLES), in(SAMPLES);
+    int word = 0;
+    for (int t = 0; t < SAMPLES; t++) {
+        if (g() % 3000 == 0) word = g() % 9 == 0 ? 2 : 1 - (word == 1);
+        std::memcpy(&gate[t], &word, sizeof word);
+        in[t] = g() % 500 == 0 ? 0.0f : 0.8f * std::sin(t * 0.01f);
+    }
+    Rig a, b;
+    for (VCA* v : {&a.vca, &b.vca}) {
+        v->ATTACK = c.attack, v->DECAY = c.decay, v->SUSTAIN = c.sustain, v->RELEASE = c.release;
+        v->INVERT = c.invert;
+    }
+    std::vector<float> stepped(SAMPLES), blocked(SAMPLES);
+    for (int t = 0; t < SAMPLES; t++) {
+        std::memcpy(&a.gate, &gate[t], sizeof a.gate);
+        a.in = in[t];
+        stepped[t] = a.step();
+    }
+    for (int t = 0; t < SAMPLES;) {
+        const int n = std::min<int>(SAMPLES - t, 1 + static_cast<int>(g() % 64));
+        ASSERT_TRUE(b.vca.envelope_block(&gate[t], &in[t], &blocked[t], n));
+        t += n;
+    }
+    auto bits = [](float f) {
+        std::uint32_t u;
+        std::memcpy(&u, &f, sizeof u);
+        return u;
+    };
+    for (int t = 0; t < SAMPLES; t++) ASSERT_EQ(bits(stepped[t]), bits(blocked[t])) << "sample " << t;
+    EXPECT_EQ(bits(a.vca.gate_time), bits(b.vca.gate_time));
+    EXPECT_EQ(bits(a.vca.release_time), bits(b.vca.release_time));
+    EXPECT_EQ(bits(a.vca.release_level), bits(b.vca.release_level));
+}
+
+INSTANTIATE_TEST_SUITE_P(Stages, EnvelopeBlock,
+                         testing::Values(EnvelopeCase{4, 260, 0, 60, 0}, EnvelopeCase{15, 700, 0.6f, 250, 0},
+                                         EnvelopeCase{1, 30, 0.3f, 0, 1}, EnvelopeCase{0, 0, 0.5f, 40, 0},
+                                         EnvelopeCase{50, 10, 0, 300, 1}));
 
 }  // namespace
 
