@@ -14,9 +14,12 @@
 //
 // Inputs of a module stepped alone are given their history by writing it into
 // the producer's word before each of the module's steps (the producer's final
-// value is put back after); inputs of the oscillators, mixers and sound outputs
-// are read from the histories directly. Words that no module's step writes
-// (a keyboard's gate, set by the MIDI input and the panel) are read live.
+// value is put back after); inputs of the oscillators, mixers, filters,
+// amplifiers and sound outputs are read from the histories directly. Words that
+// no module's step writes (a keyboard's gate, set by the MIDI input and the
+// panel) are read live. Oscillators with linked inputs wait, computed together
+// once a later module reads one of them (their cycles step side by side).
+
 #pragma once
 
 #include <cstdint>
