@@ -87,33 +87,18 @@ inline __attribute__((always_inline)) V sin_lanes(const V& x, const V& ax) {
         lo = far ? far_lo : lo;
     }
 
+    // One Horner scheme serves both: the lanes that need the cosine take its coefficients.
     const L odd = (quadrant & 1) != 0;
     const V z = hi * hi;
-    V r;
-    const int odd_bits = lane_bits(odd);
-    if (odd_bits == 0) {
-        // Every lane wants the sine (consecutive arguments mostly share their
-        // quadrant): only its polynomial, the same operations as below.
-        const V p = S1 + z * (S2 + z * (S3 + z * (S4 + z * (S5 + z * S6))));
-        const V v = z * hi;
-        r = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
-    } else if (odd_bits == (1 << (sizeof(V) / sizeof(double))) - 1) {
-        // Every lane wants the cosine.
-        const V p = C0 + z * (C1 + z * (C2 + z * (C3 + z * (C4 + z * C5))));
-        const V half_z = 0.5 * z;
-        const V w = 1.0 - half_z;
-        r = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
-    } else {
-        // One Horner scheme serves both: the lanes that need the cosine take its coefficients.
-        const V p = (odd ? C0 : S1) + z * ((odd ? C1 : S2) + z * ((odd ? C2 : S3) +
-                    z * ((odd ? C3 : S4) + z * ((odd ? C4 : S5) + z * (odd ? C5 : S6)))));
-        const V v = z * hi;
-        const V sine = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
-        const V half_z = 0.5 * z;
-        const V w = 1.0 - half_z;
-        const V cosine = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
-        r = odd ? cosine : sine;
-    }
+    const V p = (odd ? C0 : S1) + z * ((odd ? C1 : S2) + z * ((odd ? C2 : S3) +
+                z * ((odd ? C3 : S4) + z * ((odd ? C4 : S5) + z * (odd ? C5 : S6)))));
+    const V v = z * hi;
+    const V sine = hi - ((z * (0.5 * lo - v * p) - lo) - v * S0);
+    const V half_z = 0.5 * z;
+    const V w = 1.0 - half_z;
+    const V cosine = w + (((1.0 - w) - half_z) + (z * (z * p) - hi * lo));
+
+    V r = odd ? cosine : sine;
     r = (quadrant & 2) != 0 ? -r : r;
     if (SHIFT == 0) return ax < TINY ? x : r;
     return r;
