@@ -221,6 +221,8 @@ int run_synthesizer(const APP_OPTIONS& given) {
         settings.width = window_width();
         settings.height = window_height();
     }
+    // An output chosen in the window since start-up is the next run's.
+    switched_output(&settings.output, &settings.driver);
     keep_settings(settings_file, settings);
 
     std::printf("Quitting\n");

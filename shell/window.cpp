@@ -29,6 +29,7 @@
 #include "shell/patching.h"
 #include "shell/rack_edit.h"
 #include "shell/save_command.h"
+#include "shell/sound_panel.h"
 #include "shell/window_frame.h"
 #include "shell/window_view.h"
 #include "synth/exit.h"
@@ -160,7 +161,8 @@ bool handle_events(SCENE& scene, int* count) {
     while (SDL_PollEvent(&event)) {
         ++*count;
         if (event.type == SDL_QUIT) return false;
-        // The module browser and the name field take their keys first.
+        // The sound output panel, then the module browser and the name field, take their keys first.
+        if (sound_panel_event(event)) continue;
         if (rack_event(event, scene.shown, scene.patch_panel)) continue;
         if (window_event(scene, event)) continue;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
