@@ -30,6 +30,7 @@ struct LINE {
     int driver;  ///< from 0; -1 for a heading or a note
     std::string text;
     bool heading;
+    std::string name;  ///< the driver's name as the layer lists it
 };
 
 struct PANEL {
@@ -77,7 +78,8 @@ void list_drivers() {
                 {kind, -1, kind == FSOUND_OUTPUT_JACK ? "no JACK server answers" : "no driver here", false});
         for (int d = 0; d < (int)names.size(); d++) {
             const bool playing = kind == panel.playing.output && d == panel.playing.driver;
-            panel.lines.push_back({kind, d, names[(size_t)d] + (playing ? "   (playing)" : ""), false});
+            panel.lines.push_back(
+                {kind, d, names[(size_t)d] + (playing ? "   (playing)" : ""), false, names[(size_t)d]});
             if (playing || panel.selected < 0) panel.selected = (int)panel.lines.size() - 1;
         }
     }
@@ -148,7 +150,7 @@ void choose(int line) {
     SOUND_PLACE wanted;
     wanted.output = l.kind;
     wanted.driver = l.driver;
-    wanted.name = sound_driver_names(l.kind).at((size_t)l.driver);
+    wanted.name = l.name;
     const SOUND_SWITCH r = switch_main_stream(wanted);
     if (r.switched) {
         report("Sound output: " + describe(r.playing));
