@@ -71,11 +71,11 @@ void list_drivers() {
         const int kind = KINDS[n];
         char heading[120];
         std::snprintf(heading, sizeof heading, "%d  %s", n + 1, sound_kind_plain_name(kind));
-        panel.lines.push_back({kind, -1, heading, true});
+        panel.lines.push_back({kind, -1, heading, true, ""});
         const std::vector<std::string> names = sound_driver_names(kind);
         if (names.empty())
             panel.lines.push_back(
-                {kind, -1, kind == FSOUND_OUTPUT_JACK ? "no JACK server answers" : "no driver here", false});
+                {kind, -1, kind == FSOUND_OUTPUT_JACK ? "no JACK server answers" : "no driver here", false, ""});
         for (int d = 0; d < (int)names.size(); d++) {
             const bool playing = kind == panel.playing.output && d == panel.playing.driver;
             panel.lines.push_back(
