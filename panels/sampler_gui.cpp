@@ -9,12 +9,15 @@
 #include <initializer_list>
 #include <iterator>
 #include <string>
+#include <vector>
 
+#include "engine/dialog.h"
 #include "engine/globals.h"
 #include "engine/view.h"
 #include "panels/file_browse.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_common.h"
+#include "synth/news.h"
 
 namespace {
 
@@ -157,12 +160,32 @@ void SAMPLER_GUI::browse(int direction) {
         from = name;
         const std::string path = std::string(SOUNDS_DIR) + "/" + name;
         if (!fits_patch_file(path, sizeof module->file_name) || !loads_as_sample(path)) continue;
-        module->load_SAMPLE(path.c_str(), current_patch());
-        on_faces([&] { set_label(this, "LABEL_FILENAME", "%s", module->file_name); });
-        module->mode = SMP_FORWARD;
-        show_mode();
+        use_sound(path);
         return;
     }
+}
+
+void SAMPLER_GUI::choose_sound() {
+    const std::vector<std::string> current{module->file_name};
+    dialog_files("Choose a sound", SOUNDS_DIR, std::string(".") + SOUNDS_EXT, current,
+                 [this](bool ok, const std::string& path) {
+                     if (ok) use_sound(path);
+                 });
+}
+
+void SAMPLER_GUI::use_sound(const std::string& path) {
+    if (!fits_patch_file(path, sizeof module->file_name)) {
+        news("[%s] cannot be named in a patch file (too long, or a blank, ';' or '='): not loaded\n", path.c_str());
+        return;
+    }
+    if (!loads_as_sample(path)) {
+        news("[%s] is not a sound the sampler can play: not loaded\n", path.c_str());
+        return;
+    }
+    module->load_SAMPLE(path.c_str(), current_patch());
+    on_faces([&] { set_label(this, "LABEL_FILENAME", "%s", module->file_name); });
+    module->mode = SMP_FORWARD;
+    show_mode();
 }
 
 int SAMPLER_GUI::evolue() {
@@ -201,6 +224,7 @@ int SAMPLER_GUI::evolue() {
             }
             if (is_widget(this, m.target, "FILE_UP")) browse(+1);
             if (is_widget(this, m.target, "FILE_DOWN")) browse(-1);
+            if (is_widget(this, m.target, "LABEL_FILENAME")) choose_sound();
             if (is_widget(this, m.target, "AFFICHAGE_TYPE_LOOP")) {
                 if (module->mode >= 0 && module->mode < MODES) module->mode = (module->mode + 1) % MODES;
                 show_mode();

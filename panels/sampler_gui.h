@@ -1,6 +1,7 @@
 // The sampler's panel: pitch, volume and phase knobs, play mode, file browsing, the waveform, a mini view.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "engine/objet.h"
@@ -50,4 +51,8 @@ private:
     /// Steps through the sound folder (+1 next, -1 previous) to the first
     /// neighbour that loads.
     void browse(int direction);
+    /// A click on the file name: the window's list of the sounds.
+    void choose_sound();
+    /// Plays the sound at path from now on, when the sampler can.
+    void use_sound(const std::string& path);
 };

@@ -7,13 +7,16 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "engine/dialog.h"
 #include "engine/display.h"
 #include "panels/generator_gui.h"
 #include "panels/panel_common.h"
 #include "panels/panel_globals.h"
 #include "synth/names.h"
+#include "synth/news.h"
 
 namespace {
 
@@ -66,18 +69,20 @@ bool neighbour_pattern_file(const char* current, int direction, char* out, std::
     return found;
 }
 
-/// Lists the pattern files, asks for a name on in and gives its path inside
-/// the pattern folder. Blocks the calling (interface) thread until a line is
-/// typed; the audio plays on.
-bool ask_pattern_path(std::FILE* in, const char* action, char* path, std::size_t size) {
+/// Lists the pattern files on the console with the prompt, which the
+/// console answers with a line (the window's dialog is the other way).
+void print_pattern_prompt(const char* action) {
     std::printf("Pattern files in %s/:\n", PATTERN_DIR);
     free_file_list(get_file_list(PATTERN_DIR, "PAR"));  // the listing prints every name it finds
     std::printf("%s, file name : ", action);
     std::fflush(stdout);
+}
+
+/// A name read from a console line as a path inside the pattern folder; "" after a message.
+std::string pattern_path_from(std::FILE* line) {
     char name[PATTERN_NAME_MAX + 1];
-    if (read_pattern_name(in, name, sizeof name) == 0) return false;
-    std::snprintf(path, size, "%s/%s", PATTERN_DIR, name);
-    return true;
+    if (read_pattern_name(line, name, sizeof name) == 0) return "";
+    return std::string(PATTERN_DIR) + "/" + name;
 }
 
 /// Shows a number 0..19 on two LED digits of a set (1 lit, 2 greyed); image
@@ -132,11 +137,11 @@ int read_pattern_name(std::FILE* in, char* name, std::size_t size) {
     }
     line[n] = '\0';
     if (c == EOF && n == 0) {
-        std::printf("\nNo file name: cancelled\n");
+        news("\nNo file name: cancelled\n");
         return 0;
     }
     if (too_long) {
-        std::printf("File name longer than %zu characters: refused\n", PATTERN_NAME_MAX);
+        news("File name longer than %zu characters: refused\n", PATTERN_NAME_MAX);
         return 0;
     }
     char* start = line;
@@ -144,18 +149,18 @@ int read_pattern_name(std::FILE* in, char* name, std::size_t size) {
     char* end = start + std::strlen(start);
     while (end > start && std::isspace((unsigned char)end[-1])) *--end = '\0';
     if (*start == '\0') {
-        std::printf("No file name: cancelled\n");
+        news("No file name: cancelled\n");
         return 0;
     }
     if (std::strchr(start, '/') != nullptr || std::strstr(start, "..") != nullptr) {
-        std::printf("[%s] is not a plain file name: refused\n", start);
+        news("[%s] is not a plain file name: refused\n", start);
         return 0;
     }
     const std::size_t length = (std::size_t)(end - start);
     const bool has_extension = length >= 4 && strcasecmp(end - 4, ".PAR") == 0;
     const std::size_t total = length + (has_extension ? 0 : 4);
     if (total > PATTERN_NAME_MAX || total >= size) {
-        std::printf("File name longer than %zu characters: refused\n", std::min(PATTERN_NAME_MAX, size - 1));
+        news("File name longer than %zu characters: refused\n", std::min(PATTERN_NAME_MAX, size - 1));
         return 0;
     }
     std::snprintf(name, size, "%s%s", start, has_extension ? "" : ".PAR");
@@ -508,25 +513,51 @@ void SEQ_GUI::on_knob(const MESSAGE& m) {
 // ---------------------------------------------------------------- pattern files
 
 void SEQ_GUI::load_from_prompt() {
-    char path[PANEL_PATH_SIZE];
-    if (!ask_pattern_path(prompt_input, "Load pattern", path, sizeof path)) return;
-    if (module->load_partition(path, current_patch()) == 0) {
-        std::printf("Cannot open pattern file [%s]\n", path);
-        return;
-    }
-    show_file_name(path);
-    refresh_columns();
+    const std::vector<std::string> current{module->partition_file_name};
+    dialog_files("Load a pattern", PATTERN_DIR, ".PAR", current, [this](bool ok, const std::string& path) {
+        if (ok) load_pattern(path);
+    });
+    print_pattern_prompt("Load pattern");
+    dialog_console_answer([this](std::FILE* line) {
+        const std::string path = pattern_path_from(line);
+        if (!path.empty()) load_pattern(path);
+    });
 }
 
 void SEQ_GUI::save_from_prompt() {
-    char path[PANEL_PATH_SIZE];
-    if (!ask_pattern_path(prompt_input, "Save pattern", path, sizeof path)) return;
-    if (module->save_partition(path) == 0) {
-        std::printf("Cannot write pattern file [%s]\n", path);
+    dialog_text("Save the pattern as (a name in PARTITIONS/):", "", PATTERN_NAME_MAX,
+                [this](bool ok, const std::string& text) {
+                    if (!ok) return;
+                    const std::string line = text + "\n";
+                    std::FILE* f = fmemopen(const_cast<char*>(line.data()), line.size(), "r");
+                    if (f == nullptr) return;
+                    const std::string path = pattern_path_from(f);
+                    std::fclose(f);
+                    if (!path.empty()) save_pattern(path);
+                });
+    print_pattern_prompt("Save pattern");
+    dialog_console_answer([this](std::FILE* line) {
+        const std::string path = pattern_path_from(line);
+        if (!path.empty()) save_pattern(path);
+    });
+}
+
+void SEQ_GUI::load_pattern(const std::string& path) {
+    if (module->load_partition(path.c_str(), current_patch()) == 0) {
+        news("Cannot open pattern file [%s]\n", path.c_str());
         return;
     }
-    std::printf("Pattern saved in [%s]\n", path);
-    show_file_name(path);
+    show_file_name(path.c_str());
+    refresh_columns();
+}
+
+void SEQ_GUI::save_pattern(const std::string& path) {
+    if (module->save_partition(path.c_str()) == 0) {
+        news("Cannot write pattern file [%s]\n", path.c_str());
+        return;
+    }
+    news("Pattern saved in [%s]\n", path.c_str());
+    show_file_name(path.c_str());
 }
 
 void SEQ_GUI::browse(int direction) {

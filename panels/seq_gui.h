@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "engine/objet.h"
 #include "synth/generator.h"
@@ -16,7 +17,6 @@ public:
 
     SEQUENCER* module;                ///< the module this panel shows; not owned
     int columns = COLUMNS;            ///< step columns shown
-    std::FILE* prompt_input = stdin;  ///< where the Load and Save prompts read a file name
 
     /// Builds both faces and the back, adds the 32 step columns, starts on the
     /// compact face and enters itself at the front of sequenceurs_gui.
@@ -96,9 +96,12 @@ private:
     void on_click(const MESSAGE& m);
     void on_column_click(const SPRITE* target);
     void on_knob(const MESSAGE& m);
-    /// Loads or saves the pattern file named at the console prompt.
+    /// Load and Save: the window's file list or name field, or a name
+    /// typed on the console at its prompt.
     void load_from_prompt();
     void save_from_prompt();
+    void load_pattern(const std::string& path);
+    void save_pattern(const std::string& path);
     /// Loads the listed pattern file after (+1) or before (-1) the current one.
     void browse(int direction);
 

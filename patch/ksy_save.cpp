@@ -22,6 +22,7 @@
 #include "patch/type_words.h"
 #include "synth/generator.h"
 #include "synth/names.h"
+#include "synth/news.h"
 
 namespace {
 
@@ -160,7 +161,7 @@ unsigned pattern_number() {
 
 bool PATTERN_FILES::make(SEQUENCER& s) {
     if (mkdir(PATTERN_FILE_DIR, 0755) != 0 && errno != EEXIST) {
-        std::printf("Cannot make the folder [%s] for the pattern of [%s]: %s\n", PATTERN_FILE_DIR, s.name,
+        news("Cannot make the folder [%s] for the pattern of [%s]: %s\n", PATTERN_FILE_DIR, s.name,
                     std::strerror(errno));
         return false;
     }
@@ -171,20 +172,20 @@ bool PATTERN_FILES::make(SEQUENCER& s) {
         const int fd = open(path, O_WRONLY | O_CREAT | O_EXCL, 0644);
         if (fd < 0 && errno == EEXIST) continue;
         if (fd < 0) {
-            std::printf("Cannot create the pattern file [%s] of [%s]: %s\n", path, s.name, std::strerror(errno));
+            news("Cannot create the pattern file [%s] of [%s]: %s\n", path, s.name, std::strerror(errno));
             return false;
         }
         close(fd);
         MADE_PATTERN m{&s, path, s.partition_file_name, s.partition_signature};
         if (s.save_partition(path) != 1) {
-            std::printf("Cannot write the pattern file [%s] of [%s]\n", path, s.name);
+            news("Cannot write the pattern file [%s] of [%s]\n", path, s.name);
             unlink(path);
             return false;
         }
         made.push_back(m);
         return true;
     }
-    std::printf("No free pattern file name in [%s] for [%s]\n", PATTERN_FILE_DIR, s.name);
+    news("No free pattern file name in [%s] for [%s]\n", PATTERN_FILE_DIR, s.name);
     return false;
 }
 
@@ -542,9 +543,9 @@ bool write_patch(std::FILE* f, GENERATOR& g, const KSY_LINKS_WRITER& links) {
 
 }  // namespace
 
-int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links) {
+int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links, bool quiet) {
     if (path == nullptr || path[0] == '\0') {
-        std::printf("No file to save to\n");
+        news("No file to save to\n");
         return 0;
     }
     if (!storable_patch(g)) return 0;
@@ -553,12 +554,12 @@ int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links)
     std::string temp = folder + "/." + target.substr(target.rfind('/') + 1) + ".XXXXXX";
     const int fd = mkstemp(&temp[0]);
     if (fd < 0) {
-        std::printf("Cannot write in [%s/]: %s. Nothing saved\n", folder.c_str(), std::strerror(errno));
+        news("Cannot write in [%s/]: %s. Nothing saved\n", folder.c_str(), std::strerror(errno));
         return 0;
     }
     std::FILE* f = fdopen(fd, "w");
     if (f == nullptr) {
-        std::printf("Cannot write [%s]: %s. Nothing saved\n", temp.c_str(), std::strerror(errno));
+        news("Cannot write [%s]: %s. Nothing saved\n", temp.c_str(), std::strerror(errno));
         close(fd);
         unlink(temp.c_str());
         return 0;
@@ -567,14 +568,14 @@ int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links)
     bool ok = patterns.prepare(g);
     if (ok) {
         ok = write_patch(f, g, links) && std::fflush(f) == 0 && fchmod(fd, mode_for(path)) == 0 && fsync(fd) == 0;
-        if (!ok) std::printf("Cannot write [%s]: %s. Nothing saved\n", temp.c_str(), std::strerror(errno));
+        if (!ok) news("Cannot write [%s]: %s. Nothing saved\n", temp.c_str(), std::strerror(errno));
     }
     if (std::fclose(f) != 0 && ok) {
-        std::printf("Cannot write [%s]: %s. Nothing saved\n", temp.c_str(), std::strerror(errno));
+        news("Cannot write [%s]: %s. Nothing saved\n", temp.c_str(), std::strerror(errno));
         ok = false;
     }
     if (ok && std::rename(temp.c_str(), path) != 0) {
-        std::printf("Cannot replace [%s]: %s. Nothing saved\n", path, std::strerror(errno));
+        news("Cannot replace [%s]: %s. Nothing saved\n", path, std::strerror(errno));
         ok = false;
     }
     if (!ok) {
@@ -588,7 +589,7 @@ int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links)
         fsync(dir);
         close(dir);
     }
-    std::printf("Saved [%s]\n", path);
+    if (!quiet) news("Saved [%s]\n", path);
     return 1;
 }
 
@@ -605,7 +606,7 @@ int read_patch_name(std::FILE* in, char* path, std::size_t size) {
         if (c == 27) {
             while ((c = std::fgetc(in)) != EOF && c != '\n') {
             }
-            std::printf("\nEscape: cancelled\n");
+            news("\nEscape: cancelled\n");
             return 0;
         }
         if (c == 8 || c == 127) {  // a terminal out of line mode sends the erasing keys
@@ -618,27 +619,37 @@ int read_patch_name(std::FILE* in, char* path, std::size_t size) {
             too_long = true;
     }
     if (c == EOF && !any) {
-        std::printf("\nNo file name (end of input): cancelled\n");
+        news("\nNo file name (end of input): cancelled\n");
         return 0;
     }
     if (too_long) {
-        std::printf("File name longer than %zu characters: refused\n", PATCH_NAME_MAX);
+        news("File name longer than %zu characters: refused\n", PATCH_NAME_MAX);
+        return 0;
+    }
+    return patch_name_path(name, path, size);
+}
+
+int patch_name_path(std::string name, char* path, std::size_t size) {
+    if (size == 0) return 0;
+    path[0] = '\0';
+    if (name.size() > PATCH_NAME_MAX) {
+        news("File name longer than %zu characters: refused\n", PATCH_NAME_MAX);
         return 0;
     }
     const std::size_t first = name.find_first_not_of(" \t\r");
     if (first == std::string::npos) {
-        std::printf("No file name: cancelled\n");
+        news("No file name: cancelled\n");
         return 0;
     }
     name = name.substr(first, name.find_last_not_of(" \t\r") - first + 1);
     if (const char* why = refusal(name)) {
-        std::printf("[%s] refused: %s\n", name.c_str(), why);
+        news("[%s] refused: %s\n", name.c_str(), why);
         return 0;
     }
     if (!ends_with_extension(name)) name += ".ksy";
     const std::string full = std::string(KSY_DIR) + "/" + name;
     if (name.size() > PATCH_NAME_MAX || full.size() >= size) {
-        std::printf("File name longer than %zu characters: refused\n", PATCH_NAME_MAX);
+        news("File name longer than %zu characters: refused\n", PATCH_NAME_MAX);
         return 0;
     }
     copy_name(path, size, full.c_str());

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 class GENERATOR;
 class INPUT;
@@ -101,8 +102,9 @@ using KSY_LINKS_WRITER = std::function<void(std::FILE*)>;
 /// stored in a patch file or a sample file cannot be read back. The text goes
 /// to a hidden temporary file in path's folder, renamed over path once
 /// complete: a failed save leaves any file at path as it was, and the pattern
-/// files it made are removed again. 1 when saved; 0 after a message.
-int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links);
+/// files it made are removed again. 1 when saved (said unless quiet); 0 after a
+/// message.
+int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links, bool quiet = false);
 
 /// Reads a patch name from `in`, bounded: the rest of an over-long line is
 /// consumed. Leading and trailing blanks are dropped; end of input, Escape or an
@@ -110,6 +112,11 @@ int save_ksy_file(const char* path, GENERATOR& g, const KSY_LINKS_WRITER& links)
 /// character, or starting with '.', is refused; ".ksy" is added when missing.
 /// 1 with "KSY/<name>" in path; 0 after a message.
 int read_patch_name(std::FILE* in, char* path, std::size_t size);
+
+/// The rules of read_patch_name for a name already typed: blanks around it
+/// dropped, refused names and empty ones said, ".ksy" added. 1 with
+/// "KSY/<name>" in path; 0 after a message.
+int patch_name_path(std::string name, char* path, std::size_t size);
 
 /// Prints the patch files of KSY/ (names ending in .ksy, in order).
 void list_patch_files();

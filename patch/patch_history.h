@@ -106,6 +106,11 @@ public:
     /// The patch differs from what was last saved or loaded (undoing back to
     /// it counts as no difference).
     bool unsaved() const { return saved_ != state(); }
+    /// The patch holds edits no file has (restored from an autosave): unsaved
+    /// until the next save, whatever is undone.
+    void mark_unsaved() { saved_ = -1; }
+    /// Names the patch as the steps done leave it: equal ids, equal patches.
+    long state_id() const { return state(); }
 
 private:
     long state() const { return done_.empty() ? base_ : done_.back()->state_after; }

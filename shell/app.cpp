@@ -9,6 +9,7 @@
 #include <memory>
 #include <thread>
 
+#include "engine/dialog.h"
 #include "engine/display.h"
 #include "shell/audio.h"
 #include "shell/console.h"
@@ -38,11 +39,22 @@ void install_quit_signals() {
 }
 
 // Reads the keys typed since the last frame, up to a frame's worth (the rest
-// wait for the next frames); true when ESC was among them.
+// wait for the next frames); true when ESC was among them. While the window
+// shows a dialog, the keys answer it (a name typed on the console, as the
+// console prompts always took it).
 bool escape_typed() {
+    static bool end_told = false;
     for (int n = 0; n < CONSOLE_KEYS_PER_FRAME; n++) {
         const int k = console_poll_key();
-        if (k == GETCH_END) return false;
+        if (k == GETCH_END) {
+            // An input that ends while a name is asked for cancels it, once.
+            if (console_input_ended() && !end_told) {
+                end_told = true;
+                dialog_console_ended();
+            }
+            return false;
+        }
+        if (dialog_console_byte(k)) continue;
         if (k == KEY_ESCAPE) return true;
     }
     return false;
@@ -217,12 +229,12 @@ int run_synthesizer(const APP_OPTIONS& given) {
         window.width = options.width;
         window.height = options.height;
         window.patch = options.patch != nullptr ? options.patch : "KSY/ZZZ.ksy";
+        window.settings = &settings;
+        window.settings_file = settings_file;
         run_window(window, [&] { return frame_chores(recorder.get()); });
         settings.width = window_width();
         settings.height = window_height();
     }
-    // An output chosen in the window since start-up is the next run's.
-    switched_output(&settings.output, &settings.driver);
     keep_settings(settings_file, settings);
 
     std::printf("Quitting\n");

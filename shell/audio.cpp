@@ -95,10 +95,6 @@ int Stream_Create() {
     return 1;
 }
 
-namespace {
-SOUND_PLACE chosen_place;  ///< output -1 until a switch succeeds
-}  // namespace
-
 SOUND_SWITCH switch_main_stream(const SOUND_PLACE& place) {
     // A reload may hold the patch already: it is held as long after as before.
     const int ready = CALLBACK_READY.exchange(0, std::memory_order_acq_rel);
@@ -107,13 +103,5 @@ SOUND_SWITCH switch_main_stream(const SOUND_PLACE& place) {
     // audio thread serves the patch's edits until the hold ends.
     if (GENERATOR* patch = main_gen.load(std::memory_order_acquire)) patch->edit_path.audio_thread_gone();
     CALLBACK_READY.store(ready, std::memory_order_release);
-    if (r.switched) chosen_place = r.playing;
     return r;
-}
-
-bool switched_output(int* output, int* driver) {
-    if (chosen_place.output < 0) return false;
-    *output = chosen_place.output;
-    *driver = chosen_place.driver + 1;
-    return true;
 }

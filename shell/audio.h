@@ -40,6 +40,3 @@ int Stream_Create();
 /// stops until the new one plays, and edits queued meanwhile are applied by
 /// their own thread. Control thread only.
 SOUND_SWITCH switch_main_stream(const SOUND_PLACE& place);
-/// The output and driver (from 1) the last successful switch_main_stream
-/// moved the stream to, for the settings; false when none did.
-bool switched_output(int* output, int* driver);

@@ -101,6 +101,8 @@ int getch() {
     return console_quit_requested ? KEY_ESCAPE : GETCH_FAILED;
 }
 
+bool console_input_ended() { return input_ended != 0; }
+
 int console_poll_key() {
     ensure_terminal();
     if (pending_at < pending_len) return pending[pending_at++];

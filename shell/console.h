@@ -27,6 +27,8 @@ int getch();
 /// The next byte already typed, without waiting: a byte, or GETCH_END when none
 /// is there now (or the input has ended).
 int console_poll_key();
+/// True once standard input has ended (keys already read may still wait).
+bool console_input_ended();
 /// Most keys one frame of the main loop reads: an input that never runs dry
 /// must leave the loop time for the window, the remote control and signals.
 constexpr int CONSOLE_KEYS_PER_FRAME = 64;

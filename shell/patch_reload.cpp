@@ -7,6 +7,8 @@
 #include "shell/globals.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
+#include "synth/news.h"
+#include "patch/ksy_reader.h"
 
 namespace {
 struct LOAD_ENDED {
@@ -20,7 +22,7 @@ bool loads_cleanly(const std::string& path) {
     if (std::FILE* f = std::fopen(path.c_str(), "r")) {
         std::fclose(f);
     } else {
-        std::printf("Cannot reload [%s]: the file cannot be opened; the patch plays on\n", path.c_str());
+        news("Cannot reload [%s]: the file cannot be opened; the patch plays on\n", path.c_str());
         return false;
     }
     const exit_handler previous = set_exit_handler(throw_status);
@@ -29,7 +31,7 @@ bool loads_cleanly(const std::string& path) {
         GENERATOR trial;
         trial.load_KSY(const_cast<char*>(path.c_str()));
     } catch (const LOAD_ENDED& e) {
-        std::printf("Cannot reload [%s]: the file is not a valid patch (status %d); the patch plays on\n",
+        news("Cannot reload [%s]: the file is not a valid patch (status %d); the patch plays on\n",
                     path.c_str(), e.status);
         ok = false;
     }
@@ -52,4 +54,11 @@ bool reload_patch(GENERATOR* target, const char* path_arg) {
         target->load_KSY(const_cast<char*>(path.c_str()));
     }
     return true;
+}
+
+void reload_patch_empty(GENERATOR* target) {
+    if (target == nullptr) return;
+    CALLBACK_READY.store(0, std::memory_order_release);
+    // An empty file is an empty patch: every module goes, nothing comes.
+    load_ksy_bytes(*target, "", 0, "");
 }

@@ -9,3 +9,5 @@ class GENERATOR;
 /// held (CALLBACK_READY is 0) and stays held: the caller rebuilds what showed
 /// the old modules, then raises CALLBACK_READY again.
 bool reload_patch(GENERATOR* target, const char* path);
+/// Empties target (a new patch), holding the audio as reload_patch does.
+void reload_patch_empty(GENERATOR* target);

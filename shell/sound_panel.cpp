@@ -43,6 +43,8 @@ struct PANEL {
     bool swallow_escape_up = false;  ///< Escape closed it: its release must not quit the window
 };
 PANEL panel;
+SETTINGS* kept = nullptr;  ///< the window's settings, shared with its other parts
+std::string kept_file;
 
 constexpr int ROW = 20;  ///< pixels
 constexpr int BOX_X = 60, BOX_TOP = 40, BOX_W = 700;
@@ -127,16 +129,14 @@ void report(const std::string& text) {
     status_message(text.c_str());
 }
 
-/// The settings file remembers the output now, whatever else it holds.
+/// The settings remember the output now, at once in their file.
 void remember(const SOUND_PLACE& p) {
-    const std::string path = settings_path();
-    if (path.empty()) return;
-    SETTINGS s;
-    settings_load(path, &s);
-    s.output = p.output;
-    s.driver = p.driver + 1;
+    if (kept == nullptr) return;
+    kept->output = p.output;
+    kept->driver = p.driver + 1;
     std::string why;
-    if (!settings_save(path, s, &why)) report("The sound output is not remembered: " + why);
+    if (!kept_file.empty() && !settings_save(kept_file, *kept, &why))
+        report("The sound output is not remembered: " + why);
 }
 
 /// Plays through the driver of line.
@@ -223,6 +223,12 @@ void text(int size, int x, int top, const char* s) {
 }
 
 }  // namespace
+
+void sound_panel_start(SETTINGS* settings, const std::string& settings_file) {
+    panel = PANEL{};
+    kept = settings;
+    kept_file = settings_file;
+}
 
 bool sound_panel_event(const SDL_Event& e) {
     if (e.type == SDL_KEYUP && e.key.keysym.sym == SDLK_ESCAPE && panel.swallow_escape_up) {

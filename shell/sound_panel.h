@@ -14,7 +14,14 @@
 #include <SDL.h>
 
 #include <cstdint>
+#include <string>
 
+struct SETTINGS;
+
+/// The settings the output chosen is kept in (may be null: not kept), written
+/// to settings_file ("" for nowhere); the window's other parts keep theirs in
+/// the same object, so that no writer undoes another's.
+void sound_panel_start(SETTINGS* settings, const std::string& settings_file);
 /// F2 opens the panel; while it is open it takes every key and click (key
 /// releases go on, but the Escape that closed it). True when the event was used.
 /// Called before the window's other handlers.

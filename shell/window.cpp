@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/dialog.h"
 #include "engine/display.h"
 #include "engine/draw.h"
 #include "engine/events.h"
@@ -28,16 +29,20 @@
 #include "shell/keyboard_play.h"
 #include "shell/patching.h"
 #include "shell/rack_edit.h"
-#include "shell/save_command.h"
+#include "shell/file_window.h"
 #include "shell/sound_panel.h"
+#include "shell/status_line.h"
 #include "shell/window_frame.h"
 #include "shell/window_view.h"
 #include "synth/exit.h"
 #include "synth/generator.h"
+#include "synth/news.h"
 
 namespace {
-bool window_quit = false;
-void ask_to_quit() { window_quit = true; }
+/// The patch panel the quit question saves from.
+GENERATOR_GUI* quitting_panel = nullptr;
+// Escape, the close button, Ctrl+Q: asked first when edits are unsaved.
+void ask_to_quit() { files_quit_request(quitting_panel); }
 
 /// Pixels the arrow keys scroll the patch area by.
 constexpr int SCROLL_STEP = 40;
@@ -74,6 +79,7 @@ struct SCENE {
         BACK_VIEW_TOGGLE = 0;
         fronts.clear();
         set_rack(shown);
+        quitting_panel = patch_panel;
         painter.redraw_all();
     }
 
@@ -87,6 +93,7 @@ struct SCENE {
         }
         destroy_panel(demo);
         patch_panel = nullptr;
+        quitting_panel = nullptr;
         demo = nullptr;
         shown.clear();
         objets_panel_front.clear();
@@ -115,11 +122,7 @@ struct SCENE {
 
 // The keys of the window itself; true when the key was one of them.
 bool window_key(SCENE& scene, SDLKey key, SDLMod mod) {
-    const bool ctrl = (mod & KMOD_CTRL) != 0;
-    if (ctrl && key == SDLK_s) {
-        if (save_from_window(scene.patch_panel) == 1) rack_saved();
-        return true;
-    }
+    if (files_key(key, mod, scene.patch_panel)) return true;
     if (view_key(key, mod, BACK_VIEW_TOGGLE != 0, scene.shown)) return true;
     switch (key) {
     case SDLK_TAB: scene.toggle_backs(); return true;
@@ -154,13 +157,17 @@ bool window_event(SCENE& scene, const SDL_Event& e) {
 }
 
 // Drains the window's events into the panels; *count says how many came.
-// False when the window was closed.
-bool handle_events(SCENE& scene, int* count) {
+void handle_events(SCENE& scene, int* count) {
     int result = 0;
     *count = 0;
     while (SDL_PollEvent(&event)) {
         ++*count;
-        if (event.type == SDL_QUIT) return false;
+        // The window's dialogs (a name, a file list, a question) take everything while open.
+        if (dialog_event(event)) continue;
+        if (event.type == SDL_QUIT) {
+            files_quit_request(scene.patch_panel);
+            continue;
+        }
         // The sound output panel, then the module browser and the name field, take their keys first.
         if (sound_panel_event(event)) continue;
         if (rack_event(event, scene.shown, scene.patch_panel)) continue;
@@ -181,7 +188,6 @@ bool handle_events(SCENE& scene, int* count) {
             offsy = scene.pan_from_y - (mouse_y - Mby);
         }
     }
-    return true;
 }
 
 // Messages (they may switch pictures) and the values panels mirror: every
@@ -201,9 +207,9 @@ void rebuild_panels(SCENE& scene) {
 }
 
 // The title marks unsaved edits; set again only when it changes.
-void update_title(const WINDOW_SETUP& setup, char* shown, int size) {
+void update_title(char* shown, int size) {
     char now[900];
-    rack_title(setup.patch, now, sizeof now);
+    rack_title(files_patch().empty() ? "untitled" : files_patch().c_str(), now, sizeof now);
     if (std::strcmp(now, shown) == 0) return;
     std::snprintf(shown, (size_t)size, "%s", now);
     SDL_WM_SetCaption(shown, nullptr);
@@ -223,20 +229,45 @@ void require_display() {
     kel_exit(1);
 }
 
+namespace {
+
+// A patch chosen in a dialog (opened, restored, or a new empty one) takes the
+// place of the one playing, between frames: the panels it deletes are not in use.
+void load_chosen(SCENE& scene) {
+    const FILE_LOAD load = files_take_load();
+    if (load.kind == FILE_LOAD::NONE) return;
+    bool ok = true;
+    if (load.kind == FILE_LOAD::EMPTY) reload_patch_empty(gen);
+    else ok = reload_patch(gen, load.path.c_str());
+    if (ok) {
+        rack_forget();
+        scene.destroy();
+        scene.build();
+        offsx = offsy = 0;
+        CALLBACK_READY.store(1, std::memory_order_release);
+    }
+    files_loaded(load, ok);
+}
+
+}  // namespace
+
 void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) {
     initGL(setup.width, setup.height, "", "Kel_Engine/GUI.KIM");
     char title[900];
     rack_forget();
-    rack_title(setup.patch, title, sizeof title);
-    SDL_WM_SetCaption(title, nullptr);
     FONTS.Load_Fonts("Kel_Engine/FONTS.LST");
+    // What a load, a save or a refused name says shows on the status line too.
+    set_news_sink(status_message);
+    files_start(setup.patch != nullptr ? setup.patch : "", setup.settings, setup.settings_file);
+    sound_panel_start(setup.settings, setup.settings_file);
+    rack_title(files_patch().empty() ? "untitled" : files_patch().c_str(), title, sizeof title);
+    SDL_WM_SetCaption(title, nullptr);
 
     SCENE scene;
     scene.background = new OBJET(0, 0, "1");
     scene.background->load_RC("FOND_GLOBAL.RC");
     scene.build();
     set_escape_action(ask_to_quit);
-    window_quit = false;
 
     std::printf("Window open (%d x %d). Escape quits.\n", setup.width, setup.height);
     std::fflush(stdout);
@@ -251,10 +282,14 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     const auto lively = std::chrono::milliseconds(500);
     auto last_event = clock::now();
     long frame = 0;
-    while (!window_quit) {
+    bool chosen = false;  // the player quit (not a signal nor the console)
+    for (;;) {
         int events = 0;
-        if (!handle_events(scene, &events)) break;
-        if (window_quit) break;
+        handle_events(scene, &events);
+        if (files_quit_wanted()) {
+            chosen = true;
+            break;
+        }
         if (events > 0) last_event = clock::now();
         const bool look = clock::now() - last_event < lively || frame++ % IDLE_DIVIDER == 0;
         if (look) {
@@ -262,6 +297,10 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
             rack_after_frame(scene.patch_panel);
         }
         if (!chores()) break;
+        if (files_quit_wanted()) {
+            chosen = true;
+            break;
+        }
         if (look) scene.painter.draw_changes(FRAME_SCENE{scene.background, &scene.shown, scene.patch_panel});
         // A reload asked for by a patch panel runs here, between frames:
         // the panels it deletes are not in use.
@@ -272,13 +311,18 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
             scene.build();
             CALLBACK_READY.store(1, std::memory_order_release);
         }
+        load_chosen(scene);
         if (rack_rebuild_wanted()) rebuild_panels(scene);
-        update_title(setup, title, sizeof title);
+        files_frame(scene.patch_panel);
+        update_title(title, sizeof title);
         next += period;
         const auto now = clock::now();
         if (next < now) next = now;
         std::this_thread::sleep_until(next);
     }
+    dialog_cancel();
+    files_end(scene.patch_panel, chosen);
+    set_news_sink(nullptr);
     set_draw_on_change(true);
     set_escape_action(nullptr);
     scene.destroy();

@@ -3,12 +3,17 @@
 #pragma once
 
 #include <functional>
+#include <string>
+
+struct SETTINGS;
 
 /// What the window shows.
 struct WINDOW_SETUP {
     int width = 1024;                   ///< pixels
     int height = 768;
-    const char* patch = "KSY/ZZZ.ksy";  ///< named in the title
+    const char* patch = "KSY/ZZZ.ksy";  ///< the patch's file, named in the title
+    SETTINGS* settings = nullptr;       ///< the recent patches, kept as files are saved and opened
+    std::string settings_file;          ///< where they are written ("" for nowhere)
 };
 
 /// Ends the program with status 1 and a one-line message naming --headless

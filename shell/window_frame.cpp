@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/dialog.h"
 #include "engine/display.h"
 #include "engine/draw.h"
 #include "engine/globals.h"
@@ -67,6 +68,7 @@ uint64_t FRAME_PAINTER::scene_signature(const char* help, const char* status) {
     }
     sum = mix_value(sum, rack_edit_look());
     sum = mix_value(sum, sound_panel_look());
+    sum = mix_value(sum, dialog_look());
     if (backs_input) sum = mix_value(sum, ++patching_frames);
     backs_input = false;
     return sum;
@@ -113,6 +115,12 @@ void FRAME_PAINTER::draw_area(const FRAME_SCENE& scene, const AREA& a, const cha
         glScissor(a.x, H - a.y - a.h, a.w, a.h);
         WINDOW_SPACE plain;
         draw_sound_panel(window_width(), H);
+    }
+    // A dialog over that.
+    if (dialog_look() != 0) {
+        glScissor(a.x, H - a.y - a.h, a.w, a.h);
+        WINDOW_SPACE plain;
+        draw_dialog();
     }
     glDisable(GL_SCISSOR_TEST);
 }

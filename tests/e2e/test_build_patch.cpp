@@ -170,7 +170,8 @@ TEST(BuildPatch, AddCableRemoveUndoRedoRenameSave) {
     ASSERT_TRUE(program.says("Entrez le nom du fichier")) << file_text(program.log);
     ASSERT_TRUE(send_keys(program.child, name + "\n"));
     ASSERT_TRUE(program.says("Saved [KSY/" + name + ".ksy]")) << file_text(program.log);
-    EXPECT_TRUE(wait_until([&] { return ends_with(program.title(), "empty.ksy"); }, milliseconds(3000)))
+    // Saved under a new name, the patch is that file's, with nothing unsaved.
+    EXPECT_TRUE(wait_until([&] { return ends_with(program.title(), name + ".ksy"); }, milliseconds(3000)))
         << program.title();
     program.xdotool("key Escape");
     int status = -1;

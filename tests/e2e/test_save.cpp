@@ -27,6 +27,7 @@
 #include "synth/notes.h"
 #include "synth/random.h"
 #include "tests/e2e/recording.h"
+#include "tests/e2e/working_copy.h"
 #include "tests/processes.h"
 #include "tests/temp_path.h"
 #include "tests/xvfb.h"
@@ -35,21 +36,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-/// A working folder like data/: every entry reached through a link, but KSY/
-/// and PARTITIONS/, copied, which saving writes into.
-std::string working_copy(const std::string& name) {
-    const std::string dir = test_temp_path(name);
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    for (const auto& e : fs::directory_iterator(KEL_DATA_DIR)) {
-        const std::string n = e.path().filename();
-        if (n == "KSY" || n == "PARTITIONS")
-            fs::copy(e.path(), dir + "/" + n, fs::copy_options::recursive);
-        else if (n != "record.wav" && n != "sound.log")
-            fs::create_symlink(e.path(), dir + "/" + n);
-    }
-    return dir;
-}
 
 // ------------------------------------------------------------ in the test process
 

@@ -1,7 +1,7 @@
 // The sound output panel of the real window (F2): Escape closes it without
 // quitting; chosen with the keys, the sound daemon takes over the playing
 // patch, which the daemon's null sink then hears, and the settings file
-// remembers the choice.
+// remembers the choice (a save, which writes the settings too, keeps it).
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -74,6 +74,12 @@ TEST(SoundPanel, F2MovesThePlayingPatchToTheSoundDaemonAndTheChoiceIsRemembered)
     ASSERT_TRUE(wait_for_text(log, "Sound output: sound daemon (PulseAudio or PipeWire)", seconds(30)))
         << file_text(log);
     EXPECT_TRUE(wait_for_text(settings, "output=daemon\ndriver=1\n", seconds(5))) << file_text(settings);
+    // Saving the patch writes the settings too (its recent patches), and keeps the output chosen.
+    xdotool("key ctrl+s");
+    std::this_thread::sleep_for(milliseconds(500));
+    xdotool("key Return");
+    EXPECT_TRUE(wait_for_text(log, "Saved [", seconds(10))) << file_text(log);
+    EXPECT_NE(file_text(settings).find("output=daemon\ndriver=1\n"), std::string::npos) << file_text(settings);
 
     CHILD rec = pulse.record(wav);
     struct stat st;

@@ -190,7 +190,10 @@ TEST(WindowPanels, KnobRaisesThePitchAndPowerSilences) {
     pause(800);
     program.xdotool("mousemove " + std::to_string(VCO_POWER_X) + " " + std::to_string(VCO_POWER_Y) + " click 1");
     pause(800);
+    // The turned knob is an unsaved edit: quitting asks, and D discards it.
     program.xdotool("key Escape");
+    ASSERT_TRUE(program.says("has unsaved changes")) << file_text(program.log);
+    program.xdotool("key d");
     ASSERT_EQ(program.status_within(15000), 0) << file_text(program.log);
 
     const std::vector<short> all = left_channel(record);
@@ -296,7 +299,10 @@ TEST(WindowView, KnobRaisesThePitchAtHalfSize) {
     pause(800);
     program.xdotool("mousemove " + std::to_string(VCO_POWER_X / 2) + " " + std::to_string(VCO_POWER_Y / 2) + " click 1");
     pause(800);
+    // The turned knob is an unsaved edit: quitting asks, and D discards it.
     program.xdotool("key Escape");
+    ASSERT_TRUE(program.says("has unsaved changes")) << file_text(program.log);
+    program.xdotool("key d");
     ASSERT_EQ(program.status_within(15000), 0) << file_text(program.log);
 
     const std::vector<short> all = left_channel(record);

@@ -17,12 +17,15 @@ struct WINDOW_PROGRAM {
     XVFB& x;
     std::string log;
     CHILD child;
-    /// Starts the program with --output none and args; log_name names its log.
-    WINDOW_PROGRAM(XVFB& server, const std::vector<std::string>& args, const std::string& log_name)
+    /// Starts the program with --output none and args in folder cwd, with
+    /// the variables env besides the display's; log_name names its log.
+    WINDOW_PROGRAM(XVFB& server, const std::vector<std::string>& args, const std::string& log_name,
+                   const std::string& cwd = KEL_DATA_DIR, std::vector<std::string> env = {})
         : x(server), log(test_temp_path(log_name)) {
         std::vector<std::string> argv{std::string(KEL_BINARY_DIR) + "/z_ozodive", "--output", "none"};
         argv.insert(argv.end(), args.begin(), args.end());
-        child = spawn_child(argv, KEL_DATA_DIR, {x.env()}, log, true);
+        env.push_back(x.env());
+        child = spawn_child(argv, cwd, env, log, true);
     }
     ~WINDOW_PROGRAM() { stop_child(child, SIGKILL); }
     WINDOW_PROGRAM(const WINDOW_PROGRAM&) = delete;

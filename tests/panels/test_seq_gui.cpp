@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 
+#include "engine/dialog.h"
 #include "panels/panel_globals.h"
 #include "panels/seq_gui.h"
 #include "tests/temp_path.h"
@@ -26,11 +27,10 @@ std::FILE* typed(const std::string& text) {
 struct SEQ_PANEL : ::testing::Test {
     SEQUENCER seq;
     SEQ_GUI* panel = new SEQ_GUI(&seq, 0, 0, "0");
-    std::FILE* input = nullptr;
 
     ~SEQ_PANEL() override {
+        dialog_cancel();
         destroy_panel(panel);
-        if (input != nullptr) std::fclose(input);
     }
     SPRITE* widget(const char* name) {
         SPRITE* s = panel->get_SPRITE_by_name(name);
@@ -64,9 +64,16 @@ struct SEQ_PANEL : ::testing::Test {
         for (int i = 0; i < times; i++) post(0, 0, text, knob);
         frame();
     }
+    /// A line typed on the console while the panel's dialog is open.
     void type_at_prompt(const std::string& text) {
-        if (input != nullptr) std::fclose(input);
-        panel->prompt_input = input = typed(text);
+        ASSERT_TRUE(dialog_shown());
+        for (char c : text) dialog_console_byte((unsigned char)c);
+        EXPECT_FALSE(dialog_shown());
+    }
+    /// Keys typed in the window while the panel's dialog is open.
+    void type_in_window(const std::string& text) {
+        ASSERT_TRUE(dialog_shown());
+        for (char c : text) dialog_key((unsigned char)c);
     }
     int at(int step) const { return seq.current_pattern * SEQ_STEPS + step; }
     std::string caption(const char* name) { return get<LABEL>(name) ? get<LABEL>(name)->CAPTION : "?"; }
@@ -215,16 +222,24 @@ TEST_F(SEQ_PANEL, PatternFilesSavedLoadedAndBrowsed) {
     } back_home{home};
 
     seq.note[at(0)] = 7;
-    type_at_prompt("kick\n");
     click("BT_SAVE");
+    type_at_prompt("kick\n");
     EXPECT_EQ(std::filesystem::file_size("PARTITIONS/kick.PAR"), (std::uintmax_t)PARTITION_FILE_BYTES);
     EXPECT_EQ(caption("LABEL_FILENAME"), "kick.PAR");
     seq.note[at(0)] = 3;
-    type_at_prompt("snare.PAR\n");
     click("BT_SAVE");
-    type_at_prompt("kick\n");
+    type_in_window("snare.PAR\n");  // the name field of the window
+    EXPECT_FALSE(dialog_shown());
     click("BT_LOAD");
+    type_at_prompt("kick\n");
     EXPECT_EQ(picture("SPRITE_NOTE_1"), "LED_NUMERIC_1_8");  // note 7 again
+    // The window's list: typing filters, Enter loads the one left.
+    click("BT_LOAD");
+    type_in_window("sna\n");
+    EXPECT_FALSE(dialog_shown());
+    EXPECT_EQ(seq.note[at(0)], 3);
+    click("BT_LOAD");
+    type_in_window("kick\n");
 
     // The listing is sorted, then reversed: snare.PAR, kick.PAR. Its ends do not wrap.
     click("FILE_UP");
