@@ -7,10 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/dialog.h"
 #include "engine/display.h"
-#include "engine/draw.h"
-#include "engine/font_engine.h"
-#include "engine/freetype.h"
 #include "shell/audio.h"
 #include "shell/settings.h"
 #include "shell/sound_drivers.h"
@@ -213,15 +211,6 @@ void panel_click(const SDL_MouseButtonEvent& b) {
     choose(line);
 }
 
-// ---------------------------------------------------------------- drawing
-
-void box(int x, int top, int w, int h, unsigned colour) { FillRect(x, top - RECT_Y_SHIFT, w, h, (int)colour); }
-
-void text(int size, int x, int top, const char* s) {
-    // Text rows count from the bottom of the window.
-    freetype::print(FONTS.get_Font(0, size), (float)x, (float)(window_height() - top - size - 2), "%s", s);
-}
-
 }  // namespace
 
 void sound_panel_start(SETTINGS* settings, const std::string& settings_file) {
@@ -253,32 +242,32 @@ void draw_sound_panel(int, int) {
     if (!panel.open) return;
     const int rows = std::min(visible_lines(), std::max(1, (int)panel.lines.size() - panel.first));
     const int news_rows = panel.news.empty() ? 0 : 1;
-    box(BOX_X - 2, BOX_TOP - 2, BOX_W + 4, (rows + 2 + news_rows) * ROW + 16, 0xF0C8A050u);
-    box(BOX_X, BOX_TOP, BOX_W, (rows + 2 + news_rows) * ROW + 12, 0xF0181C22u);
+    window_box(BOX_X - 2, BOX_TOP - 2, BOX_W + 4, (rows + 2 + news_rows) * ROW + 16, 0xF0C8A050u);
+    window_box(BOX_X, BOX_TOP, BOX_W, (rows + 2 + news_rows) * ROW + 12, 0xF0181C22u);
     glColor3d(1.0, 0.78, 0.35);
-    text(13, BOX_X + 10, BOX_TOP + 4, "Sound output: where the patch plays");
+    window_text(13, BOX_X + 10, BOX_TOP + 4, "Sound output: where the patch plays");
     glColor3d(0.6, 0.6, 0.55);
-    text(10, BOX_X + 10, BOX_TOP + ROW + 4,
+    window_text(10, BOX_X + 10, BOX_TOP + ROW + 4,
          "Up, Down, 1 to 5: choose | Enter or click: play through it | Esc, F2: close");
     const int top = list_top();
     for (int r = 0; r < rows && panel.first + r < (int)panel.lines.size(); r++) {
         const LINE& l = panel.lines[(size_t)(panel.first + r)];
         const int y = top + r * ROW;
-        if (panel.first + r == panel.selected) box(BOX_X + 4, y, BOX_W - 8, ROW, 0xFF4A3A18u);
+        if (panel.first + r == panel.selected) window_box(BOX_X + 4, y, BOX_W - 8, ROW, 0xFF4A3A18u);
         if (l.heading) {
             glColor3d(1.0, 0.78, 0.35);
-            text(11, BOX_X + 10, y + 2, l.text.c_str());
+            window_text(11, BOX_X + 10, y + 2, l.text.c_str());
         } else if (l.driver < 0) {
             glColor3d(0.55, 0.55, 0.5);
-            text(10, BOX_X + 34, y + 3, l.text.c_str());
+            window_text(10, BOX_X + 34, y + 3, l.text.c_str());
         } else {
             glColor3d(1.0, 0.9, 0.6);
-            text(11, BOX_X + 34, y + 2, l.text.c_str());
+            window_text(11, BOX_X + 34, y + 2, l.text.c_str());
         }
     }
     if (news_rows > 0) {
         glColor3d(1.0, 0.45, 0.35);
-        text(10, BOX_X + 10, top + rows * ROW + 4, panel.news.c_str());
+        window_text(10, BOX_X + 10, top + rows * ROW + 4, panel.news.c_str());
     }
     glColor3d(1, 1, 1);
 }

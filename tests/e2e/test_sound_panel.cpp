@@ -39,7 +39,7 @@ struct STOPPED_AT_END {
 };
 }  // namespace
 
-TEST(SoundPanel, F2MovesThePlayingPatchToTheSoundDaemonAndTheChoiceIsRemembered) {
+TEST(SoundOutputPanel, F2MovesThePlayingPatchToTheSoundDaemonAndTheChoiceIsRemembered) {
     PULSE_SERVER pulse;
     if (!pulse.running()) GTEST_SKIP() << "no PulseAudio server could be started here";
     XVFB& x = shared_xvfb();
