@@ -92,9 +92,11 @@ const char* sound_kind_plain_name(int kind) {
 }
 
 std::string sound_output_description(int kind, const char* driver) {
+    const bool named = driver != nullptr && driver[0] != '\0';
+    // The JACK driver's name says which server; the daemon and NoSound have
+    // one driver, which the kind's name says all about.
+    if (kind == FSOUND_OUTPUT_JACK && named) return driver;
     std::string text = sound_kind_plain_name(kind);
-    // The daemon and NoSound have one driver, which the kind's name says all about.
-    const bool several = kind == FSOUND_OUTPUT_OSS || kind == FSOUND_OUTPUT_ALSA || kind == FSOUND_OUTPUT_JACK;
-    if (several && driver != nullptr && driver[0] != '\0') text += std::string(", ") + driver;
+    if ((kind == FSOUND_OUTPUT_OSS || kind == FSOUND_OUTPUT_ALSA) && named) text += std::string(" device ") + driver;
     return text;
 }

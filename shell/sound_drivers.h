@@ -55,5 +55,6 @@ int sound_automatic_output(DRIVER_MENUS& menus);
 /// own names. "" for a kind this layer does not offer.
 const char* sound_kind_plain_name(int kind);
 /// Where the sound goes, in plain words: the kind, and the driver when the
-/// kind has several ("ALSA, device pulse"); driver may be null.
+/// kind has several ("ALSA device pulse", "JACK server (44100 Hz, ...)");
+/// driver may be null.
 std::string sound_output_description(int kind, const char* driver);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -149,7 +150,11 @@ void choose(int line) {
     wanted.output = l.kind;
     wanted.driver = l.driver;
     wanted.name = l.name;
+    const auto start = std::chrono::steady_clock::now();
     const SOUND_SWITCH r = switch_main_stream(wanted);
+    // How long the patch was held, on the console only: handy when a device is slow to open.
+    std::printf("The sound output switch took %.0f ms\n",
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     if (r.switched) {
         report("Sound output: " + describe(r.playing));
         remember(r.playing);
