@@ -84,6 +84,8 @@ struct SCENE {
     }
 
     void destroy() {
+        // A dialog may hold the panels it was opened from.
+        dialog_cancel();
         patching_reset();
         keyboard_play_reset();
         reset_event_state();
