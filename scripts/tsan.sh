@@ -13,7 +13,7 @@ mkdir -p "$reports"
 export TSAN_OPTIONS="log_path=$reports/tsan history_size=4 suppressions=$(pwd)/tests/tsan.supp"
 # WindowPlay is left to the main run: it times a held key against the sound to
 # within 0.2 s, which the instrumented program is too slow to keep.
-THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPanels|COMPUTER_KEYS|Patching|BuildPatch|History|SaveFromWindow|LiveRemote|Routes/LiveSound)[./]'
+THREADED='^(Edits|RenderCallback|MidiNotes|JackPlay|RemoteServer|NoSound|LibraryCallbacks|OutputRecorder|Window|WindowPanels|COMPUTER_KEYS|Patching|BuildPatch|History|SaveFromWindow|FilesWindow|LiveRemote|Routes/LiveSound|SoundSwitch|SoundOutputPanel)[./]'
 ctest --test-dir build-tsan --output-on-failure -j"$(nproc)" -R "$THREADED"
 if compgen -G "$reports/tsan*" >/dev/null; then
   echo "ThreadSanitizer reports:"

@@ -44,7 +44,9 @@ const char* const USAGE =
 
 const char* const OPTIONS =
     "\n"
-    "Plays PATCH (default KSY/ZZZ.ksy, from the data folder) live in a window.\n"
+    "Plays PATCH (default KSY/ZZZ.ksy, from the data folder) live in a window; a PATCH\n"
+    "that does not exist opens there as an empty patch (--headless and --render end\n"
+    "with status 1). In the window Ctrl+S saves, Ctrl+O opens, Ctrl+N starts anew.\n"
     "  --headless          play without a window, in the console; Escape quits\n"
     "  --record            also write what was played to record.wav at exit\n"
     "  --size WxH          window size, 320x240 to 6000x6000 (default 1024x768)\n"

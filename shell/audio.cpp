@@ -94,3 +94,14 @@ int Stream_Create() {
     }
     return 1;
 }
+
+SOUND_SWITCH switch_main_stream(const SOUND_PLACE& place) {
+    // A reload may hold the patch already: it is held as long after as before.
+    const int ready = CALLBACK_READY.exchange(0, std::memory_order_acq_rel);
+    SOUND_SWITCH r = sound_switch(&main_stream, place);
+    // The old stream's last buffer may have come after the hold began: no
+    // audio thread serves the patch's edits until the hold ends.
+    if (GENERATOR* patch = main_gen.load(std::memory_order_acquire)) patch->edit_path.audio_thread_gone();
+    CALLBACK_READY.store(ready, std::memory_order_release);
+    return r;
+}

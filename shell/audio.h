@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shell/sound_device.h"
+#include "shell/sound_switch.h"
 
 /// Stream mode: 16-bit, stereo, signed, non-blocking.
 constexpr unsigned STREAM_MODE = 0x1000150;
@@ -33,3 +34,9 @@ extern FSOUND_STREAM* main_stream;
 /// bytes a buffer, 16-bit stereo, Frequency Hz). Returns 1; on failure prints
 /// "Error!" and the sound layer's error text and ends the program with status 1.
 int Stream_Create();
+
+/// Moves main_stream to place (sound_switch), the patch held meanwhile: the
+/// callback leaves it alone (CALLBACK_READY is 0) from before the old stream
+/// stops until the new one plays, and edits queued meanwhile are applied by
+/// their own thread. Control thread only.
+SOUND_SWITCH switch_main_stream(const SOUND_PLACE& place);

@@ -172,6 +172,14 @@ void open_list() {
     dialog_files("Open a patch", KSY_DIR, ".ksy", recent, [](bool ok, const std::string& path) {
         if (ok) files.load = FILE_LOAD{FILE_LOAD::FILE, path};
     });
+    // The console may name one too.
+    list_patch_files();
+    std::printf("Open - Entrez le nom du fichier : ");
+    std::fflush(stdout);
+    dialog_console_answer([](std::FILE* line) {
+        char path[PATCH_NAME_MAX + 16];
+        if (read_patch_name(line, path, sizeof path) == 1) files.load = FILE_LOAD{FILE_LOAD::FILE, path};
+    });
 }
 
 void write_autosave(GENERATOR_GUI* panel) {

@@ -129,10 +129,16 @@ std::vector<Driver> portaudio_outputs(PaHostApiTypeId type, const char* only_nam
     return found;
 }
 
-int portaudio_check_device(const Driver& d, int rate) {
+int portaudio_check_device(const Driver& d, int rate, std::string* why) {
     const PaDeviceInfo* info = Pa_GetDeviceInfo(d.device);
-    if (info == nullptr) return FMOD_ERR_INIT;
-    if (info->maxOutputChannels < 2) return FMOD_ERR_OUTPUT_FORMAT;
+    if (info == nullptr) {
+        *why = "the device " + d.name + " is gone";
+        return FMOD_ERR_INIT;
+    }
+    if (info->maxOutputChannels < 2) {
+        *why = "the device " + d.name + " has no stereo output";
+        return FMOD_ERR_OUTPUT_FORMAT;
+    }
     const PaStreamParameters params = output_params(d.device, 0, rate);
     PaError err;
     {
@@ -141,6 +147,7 @@ int portaudio_check_device(const Driver& d, int rate) {
     }
     if (err == paFormatIsSupported) return FMOD_ERR_NONE;
     sound_log_line(d.name.c_str(), Pa_GetErrorText(err));
+    *why = d.name + ": " + Pa_GetErrorText(err);
     switch (err) {
     case paInvalidSampleRate:
     case paSampleFormatNotSupported:
@@ -149,7 +156,7 @@ int portaudio_check_device(const Driver& d, int rate) {
     }
 }
 
-bool portaudio_start_stream(FSOUND_STREAM* st, PaDeviceIndex device) {
+bool portaudio_start_stream(FSOUND_STREAM* st, PaDeviceIndex device, std::string* why) {
     const PaStreamParameters params = output_params(device, st->frames, st->rate);
     CONSOLE_TO_LOG quiet(CONSOLE_TO_LOG::OUTPUT_AND_ERROR);
     PaError err = Pa_OpenStream(&st->pa, nullptr, &params, st->rate, static_cast<unsigned long>(st->frames),
@@ -164,6 +171,7 @@ bool portaudio_start_stream(FSOUND_STREAM* st, PaDeviceIndex device) {
     }
     st->pa = nullptr;
     sound_log_line("PortAudio stream", Pa_GetErrorText(err));
+    *why = Pa_GetErrorText(err);
     return false;
 }
 

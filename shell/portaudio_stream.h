@@ -27,10 +27,11 @@ bool portaudio_running();
 /// only_named, just that device.
 std::vector<Driver> portaudio_outputs(PaHostApiTypeId type, const char* only_named);
 /// FSOUND_Init's check of a device: it exists and takes 16-bit stereo at rate.
-/// FMOD_ERR_NONE, or the error code of the failure.
-int portaudio_check_device(const Driver& d, int rate);
-/// Opens and starts st on device; false (after a line in the sound log) when it cannot.
-bool portaudio_start_stream(FSOUND_STREAM* st, PaDeviceIndex device);
+/// FMOD_ERR_NONE, or the error code of the failure with PortAudio's words for it in *why.
+int portaudio_check_device(const Driver& d, int rate, std::string* why);
+/// Opens and starts st on device; false (after a line in the sound log, and
+/// PortAudio's words in *why) when it cannot.
+bool portaudio_start_stream(FSOUND_STREAM* st, PaDeviceIndex device, std::string* why);
 /// Stops and closes st's PortAudio stream, if it has one; returns once its
 /// callback has finished for good.
 void portaudio_stop_stream(FSOUND_STREAM* st);

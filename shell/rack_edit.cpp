@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/dialog.h"
 #include "engine/display.h"
 #include "engine/draw.h"
 #include "engine/events.h"
@@ -547,40 +548,30 @@ void rack_rebuilt(GENERATOR_GUI* patch_panel, int width, int height) {
     }
 }
 
-namespace {
-
-void box(int x, int top, int w, int h, unsigned colour) { FillRect(x, top - RECT_Y_SHIFT, w, h, (int)colour); }
-
-void text(int size, int x, int top, const char* s) {
-    // Text rows count from the bottom of the window.
-    freetype::print(FONTS.get_Font(0, size), (float)x, (float)(window_height() - top - size - 2), "%s", s);
-}
-
-}  // namespace
 
 void draw_rack_edit(int, int) {
     if (rack.browser.open) {
         const BROWSER& b = rack.browser;
         const int rows = std::min(visible_rows(), std::max(1, (int)b.kept.size() - b.first));
-        box(BOX_X - 2, BOX_TOP - 2, BOX_W + 4, (rows + 2) * ROW + 16, 0xF0C8A050u);
-        box(BOX_X, BOX_TOP, BOX_W, (rows + 2) * ROW + 12, 0xF0181C22u);
+        window_box(BOX_X - 2, BOX_TOP - 2, BOX_W + 4, (rows + 2) * ROW + 16, 0xF0C8A050u);
+        window_box(BOX_X, BOX_TOP, BOX_W, (rows + 2) * ROW + 12, 0xF0181C22u);
         glColor3d(1.0, 0.78, 0.35);
         const std::string head = "Add a module: " + b.filter + "_";
-        text(13, BOX_X + 10, BOX_TOP + 4, head.c_str());
+        window_text(13, BOX_X + 10, BOX_TOP + 4, head.c_str());
         glColor3d(0.6, 0.6, 0.55);
-        text(10, BOX_X + 10, BOX_TOP + ROW + 4, "type to filter | Up, Down | Enter or click: add | Esc: close");
+        window_text(10, BOX_X + 10, BOX_TOP + ROW + 4, "type to filter | Up, Down | Enter or click: add | Esc: close");
         const int top = BOX_TOP + 2 * ROW + 8;
         if (b.kept.empty()) {
             glColor3d(0.85, 0.82, 0.72);
-            text(11, BOX_X + 10, top, "no module type holds that text");
+            window_text(11, BOX_X + 10, top, "no module type holds that text");
         }
         for (int r = 0; r < rows && b.first + r < (int)b.kept.size(); r++) {
             const ENTRY& e = b.entries[b.kept[b.first + r]];
-            if (b.first + r == b.selected) box(BOX_X + 4, top + r * ROW, BOX_W - 8, ROW, 0xFF4A3A18u);
+            if (b.first + r == b.selected) window_box(BOX_X + 4, top + r * ROW, BOX_W - 8, ROW, 0xFF4A3A18u);
             glColor3d(1.0, 0.9, 0.6);
-            text(11, BOX_X + 10, top + r * ROW + 2, e.label.c_str());
+            window_text(11, BOX_X + 10, top + r * ROW + 2, e.label.c_str());
             glColor3d(0.8, 0.78, 0.7);
-            text(10, BOX_X + 190, top + r * ROW + 3, e.description.c_str());
+            window_text(10, BOX_X + 190, top + r * ROW + 3, e.description.c_str());
         }
         glColor3d(1, 1, 1);
     }
@@ -588,11 +579,11 @@ void draw_rack_edit(int, int) {
         const OBJET* p = rack.rename.panel;
         const int x = (int)p->x - offsx, top = (int)p->y - offsy + SPRITE_Y_SHIFT;
         const int w = std::max(160, (int)(p->w * p->Zoom));
-        box(x - 2, top - 2, w + 4, 24, 0xFFC8A050u);
-        box(x, top, w, 20, 0xFF101418u);
+        window_box(x - 2, top - 2, w + 4, 24, 0xFFC8A050u);
+        window_box(x, top, w, 20, 0xFF101418u);
         glColor3d(1.0, 0.9, 0.6);
         const std::string shown = rack.rename.text + "_";
-        text(11, x + 4, top + 2, shown.c_str());
+        window_text(11, x + 4, top + 2, shown.c_str());
         glColor3d(1, 1, 1);
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "shell/jack_output.h"
@@ -52,6 +53,7 @@ struct DeviceState {
     int driver = 0;
     bool initialized = false;
     int error = FMOD_ERR_NONE;
+    std::string detail;  ///< the device's words for the last failure of FSOUND_Init or FSOUND_Stream_Play
     DRIVER_MENUS menus;
     PaDeviceIndex device = paNoDevice;  ///< the device FSOUND_Init accepted
     std::vector<FSOUND_STREAM*> streams;
@@ -72,6 +74,12 @@ int fail(int code) {
     return 0;
 }
 
+/// A failure with the device's words for it.
+int fail_because(int code, std::string why) {
+    state().detail = std::move(why);
+    return fail(code);
+}
+
 /// The same for FSOUND_Stream_Play, which fails with -1.
 int play_failed(int code) {
     fail(code);
@@ -85,12 +93,17 @@ bool jack_fill_stream(std::int16_t* out, unsigned long frames, void* user) {
     return false;
 }
 
-bool start_jack_stream(FSOUND_STREAM* st) {
+bool start_jack_stream(FSOUND_STREAM* st, std::string* why) {
     JACK_OUTPUT* jack = state().menus.jack();
     // One client, one stream: a second stream would steal the first one's ports.
-    if (jack == nullptr || !jack->ok() || jack->playing()) return false;
+    if (jack == nullptr || !jack->ok() || jack->playing()) {
+        *why = jack != nullptr && jack->playing() ? "our JACK client plays another stream already"
+                                                  : "the JACK server went away";
+        return false;
+    }
     if (!jack->start(jack_fill_stream, st)) {
         sound_log_line("JACK", jack->why().c_str());
+        *why = jack->why();
         return false;
     }
     st->jack = jack;
@@ -132,13 +145,15 @@ DeviceState::~DeviceState() {
 /// for the patch counts time in samples and would play at the wrong pitch.
 int check_jack_rate(int rate) {
     JACK_OUTPUT* jack = state().menus.jack();
-    if (jack == nullptr || !jack->ok()) return fail(FMOD_ERR_INIT);
+    if (jack == nullptr || !jack->ok()) return fail_because(FMOD_ERR_INIT, "the JACK server went away");
     if (jack->rate() == rate) return 1;
-    std::fprintf(stderr,
-                 "The JACK server runs at %d Hz; z_ozodive plays at %d Hz only and will not start at another "
-                 "rate (start the server with -r %d)\n",
-                 jack->rate(), rate, rate);
-    return fail(FMOD_ERR_OUTPUT_FORMAT);
+    char why[200];
+    std::snprintf(why, sizeof why,
+                  "The JACK server runs at %d Hz; z_ozodive plays at %d Hz only and will not start at another "
+                  "rate (start the server with -r %d)",
+                  jack->rate(), rate, rate);
+    std::fprintf(stderr, "%s\n", why);
+    return fail_because(FMOD_ERR_OUTPUT_FORMAT, why);
 }
 
 }  // namespace
@@ -182,15 +197,23 @@ int FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned) {
     if (mixrate < MIN_RATE || mixrate > MAX_RATE || maxsoftwarechannels < 0 ||
         maxsoftwarechannels > MAX_SOFTWARE_CHANNELS)
         return fail(FMOD_ERR_INVALID_PARAM);
+    s.detail.clear();
     if (s.output < 0) s.output = sound_automatic_output(s.menus);
     const std::vector<Driver>& list = s.menus.of(s.output);
-    if (s.driver >= static_cast<int>(list.size())) return fail(FMOD_ERR_INIT);
+    if (s.driver >= static_cast<int>(list.size())) {
+        if (s.output == FSOUND_OUTPUT_JACK && !s.menus.jack_why().empty())
+            return fail_because(FMOD_ERR_INIT, s.menus.jack_why());
+        return fail_because(FMOD_ERR_INIT, list.empty() ? std::string(sound_kind_plain_name(s.output)) +
+                                                              " has no driver here"
+                                                        : "no driver " + std::to_string(s.driver + 1) + " here");
+    }
     const Driver& d = list[static_cast<std::size_t>(s.driver)];
     if (s.output == FSOUND_OUTPUT_JACK) {
         if (check_jack_rate(mixrate) == 0) return 0;
     } else if (s.output != FSOUND_OUTPUT_NOSOUND) {
-        const int code = portaudio_check_device(d, mixrate);
-        if (code != FMOD_ERR_NONE) return fail(code);
+        std::string why;
+        const int code = portaudio_check_device(d, mixrate, &why);
+        if (code != FMOD_ERR_NONE) return fail_because(code, why);
     }
     s.device = d.device;
     s.initialized = true;
@@ -200,6 +223,15 @@ int FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned) {
 void FSOUND_Close() { close_all(state()); }
 
 int FSOUND_GetError() { return state().error; }
+
+const char* sound_error_detail() { return state().detail.c_str(); }
+
+std::vector<std::string> sound_driver_names(int kind) {
+    std::vector<std::string> names;
+    if (!sound_kind_offered(kind)) return names;
+    for (const Driver& d : state().menus.of(kind)) names.push_back(d.name);
+    return names;
+}
 
 FSOUND_STREAM* FSOUND_Stream_Create(FSOUND_STREAMCALLBACK callback, int lenbytes, unsigned mode, int samplerate,
                                     void* userdata) {
@@ -214,7 +246,7 @@ FSOUND_STREAM* FSOUND_Stream_Create(FSOUND_STREAMCALLBACK callback, int lenbytes
         fail(FMOD_ERR_INVALID_PARAM);
         return nullptr;
     }
-    auto* st = new (std::nothrow) FSOUND_STREAM(callback, userdata, lenbytes / BYTES_PER_FRAME, samplerate);
+    auto* st = new (std::nothrow) FSOUND_STREAM(callback, userdata, lenbytes / BYTES_PER_FRAME, samplerate, mode);
     if (st == nullptr) {
         fail(FMOD_ERR_MEMORY);
         return nullptr;
@@ -239,9 +271,10 @@ int FSOUND_Stream_Play(int channel, FSOUND_STREAM* stream) {
     if (stream->playing && !stream->finished.load()) return played_on;
     stop_stream(stream);  // a stream whose callback ended starts again
     stream->finished.store(false);
+    s.detail.clear();
     const bool started = s.output == FSOUND_OUTPUT_NOSOUND ? nosound_start(stream)
-                         : s.output == FSOUND_OUTPUT_JACK  ? start_jack_stream(stream)
-                                                           : portaudio_start_stream(stream, s.device);
+                         : s.output == FSOUND_OUTPUT_JACK  ? start_jack_stream(stream, &s.detail)
+                                                           : portaudio_start_stream(stream, s.device, &s.detail);
     if (!started) return play_failed(FMOD_ERR_PLAY);
     stream->playing = true;
     return played_on;

@@ -11,6 +11,9 @@
 // The back end's own diagnostics never reach the console (see sound_log.h).
 #pragma once
 
+#include <string>
+#include <vector>
+
 /// An output stream (opaque).
 struct FSOUND_STREAM;
 
@@ -76,6 +79,13 @@ int FSOUND_Init(int mixrate, int maxsoftwarechannels, unsigned flags);
 void FSOUND_Close();
 /// Code of the last failure (FMOD_ERRORS).
 int FSOUND_GetError();
+/// The device's own words for the last failure of FSOUND_Init or
+/// FSOUND_Stream_Play ("no JACK server answers ...", PortAudio's error text);
+/// "" when it gave none. Valid until the next call of the layer.
+const char* sound_error_detail();
+/// The drivers of output kind as its driver menu lists them, whichever kind
+/// is selected and even while a device plays; empty for a kind without any.
+std::vector<std::string> sound_driver_names(int kind);
 
 /// Creates a stream filled by callback with buffers of lenbytes bytes (16-bit
 /// signed stereo; mode 0x1000150) at samplerate Hz. Null (and an error code)

@@ -27,9 +27,11 @@ std::vector<Driver> DRIVER_MENUS::jack_servers() {
     }
     if (!jack_->ok()) {
         sound_log_line("JACK", jack_->why().c_str());
+        jack_why_ = jack_->why();
         jack_.reset();  // asked again next time
         return found;
     }
+    jack_why_.clear();
     char name[160];
     std::snprintf(name, sizeof name, "JACK server (%d Hz, %d frames a period)", jack_->rate(), jack_->period());
     found.push_back({name, paNoDevice});
@@ -76,4 +78,25 @@ int sound_automatic_output(DRIVER_MENUS& menus) {
     for (int kind : {FSOUND_OUTPUT_ESD, FSOUND_OUTPUT_ALSA})
         if (!menus.of(kind).empty()) return kind;
     return FSOUND_OUTPUT_NOSOUND;
+}
+
+const char* sound_kind_plain_name(int kind) {
+    switch (kind) {
+    case FSOUND_OUTPUT_NOSOUND: return "NoSound (no sound device)";
+    case FSOUND_OUTPUT_OSS: return "OSS (Open Sound System)";
+    case FSOUND_OUTPUT_ESD: return "sound daemon (PulseAudio or PipeWire)";
+    case FSOUND_OUTPUT_ALSA: return "ALSA";
+    case FSOUND_OUTPUT_JACK: return "JACK";
+    default: return "";
+    }
+}
+
+std::string sound_output_description(int kind, const char* driver) {
+    const bool named = driver != nullptr && driver[0] != '\0';
+    // The JACK driver's name says which server; the daemon and NoSound have
+    // one driver, which the kind's name says all about.
+    if (kind == FSOUND_OUTPUT_JACK && named) return driver;
+    std::string text = sound_kind_plain_name(kind);
+    if ((kind == FSOUND_OUTPUT_OSS || kind == FSOUND_OUTPUT_ALSA) && named) text += std::string(" device ") + driver;
+    return text;
 }

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "shell/jack_output.h"
@@ -29,6 +30,8 @@ public:
     /// Our JACK client, from the first look at the JACK kind until clear; null
     /// while no server answered.
     JACK_OUTPUT* jack() const { return jack_.get(); }
+    /// Why the last look at the JACK kind found no server ("" when it found one).
+    const std::string& jack_why() const { return jack_why_; }
     /// Forgets every menu and leaves the JACK server.
     void clear();
 
@@ -38,6 +41,7 @@ private:
     std::array<std::vector<Driver>, KIND_COUNT> drivers_;
     std::array<bool, KIND_COUNT> listed_{};
     std::unique_ptr<JACK_OUTPUT> jack_;
+    std::string jack_why_;
 };
 
 /// True for the kinds this layer can play through.
@@ -45,3 +49,12 @@ bool sound_kind_offered(int kind);
 /// Without a choice, the first kind that has a driver: the sound server, ALSA,
 /// then silence.
 int sound_automatic_output(DRIVER_MENUS& menus);
+
+/// What an output kind is, in plain words, for the status line and the log
+/// ("sound daemon (PulseAudio or PipeWire)"); the console menus keep their
+/// own names. "" for a kind this layer does not offer.
+const char* sound_kind_plain_name(int kind);
+/// Where the sound goes, in plain words: the kind, and the driver when the
+/// kind has several ("ALSA device pulse", "JACK server (44100 Hz, ...)");
+/// driver may be null.
+std::string sound_output_description(int kind, const char* driver);

@@ -1,5 +1,7 @@
 #include "shell/sound_errors.h"
 
+#include "shell/sound_device.h"
+
 const char* FMOD_ErrorString(int code) {
     static const char* const texts[] = {
         "No errors",
@@ -24,4 +26,9 @@ const char* FMOD_ErrorString(int code) {
     };
     if (code < 0 || code >= static_cast<int>(sizeof texts / sizeof texts[0])) return "Unknown error";
     return texts[code];
+}
+
+const char* sound_failure_text() {
+    const char* detail = sound_error_detail();
+    return detail[0] != '\0' ? detail : FMOD_ErrorString(FSOUND_GetError());
 }

@@ -20,13 +20,14 @@ typedef void PaStream;
 constexpr int BYTES_PER_FRAME = 4;
 
 struct FSOUND_STREAM {
-    FSOUND_STREAM(FSOUND_STREAMCALLBACK cb, void* data, int frame_count, int hz)
-        : callback(cb), userdata(data), frames(frame_count), rate(hz) {}
+    FSOUND_STREAM(FSOUND_STREAMCALLBACK cb, void* data, int frame_count, int hz, unsigned mode_bits)
+        : callback(cb), userdata(data), frames(frame_count), rate(hz), mode(mode_bits) {}
 
     FSOUND_STREAMCALLBACK callback;
     void* userdata;
-    int frames;  ///< frames per callback (lenbytes / 4)
-    int rate;    ///< Hz
+    int frames;     ///< frames per callback (lenbytes / 4)
+    int rate;       ///< Hz
+    unsigned mode;  ///< the mode bits it was made with
     std::vector<std::int16_t> buffer;  ///< NoSound's buffer, made before playing
     PaStream* pa = nullptr;
     JACK_OUTPUT* jack = nullptr;  ///< the JACK client playing this stream, if any

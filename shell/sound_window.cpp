@@ -3,6 +3,8 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <string>
 
 #include "engine/blitter.h"
 #include "engine/globals.h"
@@ -40,7 +42,10 @@ int init_sound_GRFX() {
         clear_to_magenta();
         return 0;
     }
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
+    // Only on an X display: without one SDL would settle for a text-mode
+    // driver and draw the set-up window into the terminal, over the console.
+    const char* display = std::getenv("DISPLAY");
+    if (display != nullptr && display[0] != '\0' && SDL_InitSubSystem(SDL_INIT_VIDEO) == 0)
         screen = SDL_SetVideoMode(358, 261, 0, SDL_HWSURFACE | SDL_NOFRAME | SDL_ANYFORMAT | SDL_DOUBLEBUF);
     clear_to_magenta();
     // The console dialogue left a device open: a second one cannot start on top.
@@ -51,12 +56,20 @@ int init_sound_GRFX() {
     if (!FSOUND_Init(Frequency, 32, 0)) {
         std::printf("Error!\n");
         std::printf("%s\n", FMOD_ErrorString(FSOUND_GetError()));
+        const std::string why = sound_failure_text();
         // Play on with what the console chose.
         FSOUND_SetOutput(console_output);
         FSOUND_SetDriver(console_driver);
-        FSOUND_Init(Frequency, 32, 0);
+        const bool back = FSOUND_Init(Frequency, 32, 0) == 1;
+        // With no one to ask, the window says where the sound goes, and the
+        // program chooses again when even the console's device does not open.
+        if (program_chooses_sound() && back)
+            announce_sound_output(("No terminal to ask: OSS did not open (" + why + "); sound output").c_str());
+        else if (program_chooses_sound())
+            init_sound_fallback();
         return 0;
     }
+    if (program_chooses_sound()) announce_sound_output("No terminal to ask: sound output");
     separator();
     std::printf("%s Recording device driver list\n", window_output_name(FSOUND_GetOutput()));
     separator();

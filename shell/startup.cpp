@@ -12,6 +12,7 @@
 #include "shell/globals.h"
 #include "shell/remote.h"
 #include "shell/sound_device.h"
+#include "shell/sound_drivers.h"
 #include "shell/sound_window.h"
 #include "shell/status_line.h"
 #include "synth/exit.h"
@@ -38,7 +39,7 @@ constexpr int MENU_INPUT_ENDED = -1;
 // terminal, the end of the input is no request to quit (a desktop launcher
 // gives none): MENU_INPUT_ENDED then lets the program choose.
 int menu_choice(int choices) {
-    const bool program_chooses = isatty(0) == 0;
+    const bool program_chooses = program_chooses_sound();
     for (int wrong = 0; wrong < MENU_WRONG_KEYS_MAX; wrong++) {
         const int k = getch();
         if (k == KEY_ESCAPE) kel_exit(0);
@@ -68,6 +69,8 @@ const char* sound_output_name(int output) {
         default: return "";
     }
 }
+
+bool program_chooses_sound() { return isatty(0) == 0; }
 
 namespace {
 const char* output_name(int output) { return sound_output_name(output); }
@@ -125,15 +128,45 @@ void choose_output() {
 // Says on the console and on the status line where the sound goes when the
 // program chose it.
 void announce_choice(bool chosen_output) {
-    const char* driver = FSOUND_GetDriverName(FSOUND_GetDriver());
-    char text[256];
-    std::snprintf(text, sizeof text, "No terminal to ask: sound %s %s (%s)", chosen_output ? "output" : "driver",
-                  output_name(FSOUND_GetOutput()), driver != nullptr ? driver : "");
-    std::printf("%s\n", text);
-    status_message(text);
+    announce_sound_output(chosen_output ? "No terminal to ask: sound output" : "No terminal to ask: sound driver");
+}
+
+// Why the output selected did not open, on the console.
+void say_not_opened() {
+    std::printf("%s did not open (%s)\n", sound_kind_plain_name(FSOUND_GetOutput()), sound_failure_text());
+}
+
+// Opens the outputs the program tries, from where their order stands, until
+// one runs; that one is announced. False when none does.
+bool open_next_automatic() {
+    for (int kind = next_automatic_output(); kind >= 0; kind = next_automatic_output()) {
+        FSOUND_SetDriver(automatic_driver(kind, FSOUND_GetNumDrivers()));
+        if (FSOUND_Init(Frequency, 32, 0)) {
+            announce_choice(true);
+            return true;
+        }
+        say_not_opened();
+    }
+    return false;
 }
 
 }  // namespace
+
+void announce_sound_output(const char* what) {
+    const char* driver = FSOUND_GetDriverName(FSOUND_GetDriver());
+    char text[320];
+    std::snprintf(text, sizeof text, "%s %s", what, sound_output_description(FSOUND_GetOutput(), driver).c_str());
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+    status_message(text);
+}
+
+int init_sound_fallback() {
+    FSOUND_Close();
+    program_chose_output = true;
+    outputs_tried = 0;
+    return open_next_automatic() ? 1 : 0;
+}
 
 void set_sound_choice(const SOUND_CHOICE& choice) { sound_choice = choice; }
 
@@ -147,10 +180,10 @@ int chosen_driver(int drivers) {
                              "another --output (oss, daemon, alsa or none)\n");
     else if (drivers == 0)
         std::fprintf(stderr, "%s has no driver here: choose another --output (oss, daemon, alsa, jack or none)\n",
-                     output_name(FSOUND_GetOutput()));
+                     sound_kind_plain_name(FSOUND_GetOutput()));
     else
         std::fprintf(stderr, "No driver %d for %s: --driver takes 1 to %d\n", driver,
-                     output_name(FSOUND_GetOutput()), drivers);
+                     sound_kind_plain_name(FSOUND_GetOutput()), drivers);
     kel_exit(2);
 }
 }  // namespace
@@ -197,15 +230,9 @@ int init_sound() {
         return 1;
     }
     // An output the program chose that does not open gives way to the next one.
-    while (program_chose_output) {
-        std::printf("%s did not open (%s)\n", output_name(FSOUND_GetOutput()), FMOD_ErrorString(FSOUND_GetError()));
-        const int kind = next_automatic_output();
-        if (kind < 0) break;
-        FSOUND_SetDriver(automatic_driver(kind, FSOUND_GetNumDrivers()));
-        if (FSOUND_Init(Frequency, 32, 0)) {
-            announce_choice(true);
-            return 1;
-        }
+    if (program_chose_output) {
+        say_not_opened();
+        if (open_next_automatic()) return 1;
     }
     std::printf("Error!\n");
     std::printf("%s\n", FMOD_ErrorString(FSOUND_GetError()));

@@ -41,6 +41,18 @@ int init_sound();
 /// The name the driver menu gives an output kind ("" for kinds it does not name).
 const char* sound_output_name(int output);
 
+/// True when standard input is not a terminal (a desktop launcher, a pipe):
+/// no one can be asked, and the program chooses the sound output itself.
+bool program_chooses_sound();
+/// Says on the console and on the window's status line "what" followed by
+/// where the sound goes now, in plain words.
+void announce_sound_output(const char* what);
+/// When no one can be asked and the output chosen does not open: the outputs
+/// the program tries itself, in their order (the remembered one, the sound
+/// daemon, ALSA, NoSound), until one opens, which is announced. 1 when one
+/// runs, else 0. The layer must not be initialised.
+int init_sound_fallback();
+
 /// A windowed sound set-up menu; nothing to do here. Returns 1.
 int MENU_SOUND_CONFIG_2();
 /// Background decoration hook; draws nothing.

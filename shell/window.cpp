@@ -30,6 +30,7 @@
 #include "shell/patching.h"
 #include "shell/rack_edit.h"
 #include "shell/file_window.h"
+#include "shell/sound_panel.h"
 #include "shell/status_line.h"
 #include "shell/window_frame.h"
 #include "shell/window_view.h"
@@ -83,6 +84,8 @@ struct SCENE {
     }
 
     void destroy() {
+        // A dialog may hold the panels it was opened from.
+        dialog_cancel();
         patching_reset();
         keyboard_play_reset();
         reset_event_state();
@@ -167,7 +170,8 @@ void handle_events(SCENE& scene, int* count) {
             files_quit_request(scene.patch_panel);
             continue;
         }
-        // The module browser and the name field take their keys first.
+        // The sound output panel, then the module browser and the name field, take their keys first.
+        if (sound_panel_event(event)) continue;
         if (rack_event(event, scene.shown, scene.patch_panel)) continue;
         if (window_event(scene, event)) continue;
         if (event.type == SDL_KEYDOWN && window_key(scene, event.key.keysym.sym, event.key.keysym.mod)) continue;
@@ -257,6 +261,7 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     // What a load, a save or a refused name says shows on the status line too.
     set_news_sink(status_message);
     files_start(setup.patch != nullptr ? setup.patch : "", setup.settings, setup.settings_file);
+    sound_panel_start(setup.settings, setup.settings_file);
     rack_title(files_patch().empty() ? "untitled" : files_patch().c_str(), title, sizeof title);
     SDL_WM_SetCaption(title, nullptr);
 

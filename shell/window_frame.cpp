@@ -17,6 +17,7 @@
 #include "panels/panel_globals.h"
 #include "shell/patching.h"
 #include "shell/rack_edit.h"
+#include "shell/sound_panel.h"
 #include "shell/status_line.h"
 #include "shell/window_view.h"
 
@@ -66,6 +67,7 @@ uint64_t FRAME_PAINTER::scene_signature(const char* help, const char* status) {
         sum = mix_value(sum, ends);
     }
     sum = mix_value(sum, rack_edit_look());
+    sum = mix_value(sum, sound_panel_look());
     sum = mix_value(sum, dialog_look());
     if (backs_input) sum = mix_value(sum, ++patching_frames);
     backs_input = false;
@@ -108,6 +110,11 @@ void FRAME_PAINTER::draw_area(const FRAME_SCENE& scene, const AREA& a, const cha
         glScissor(a.x, H - a.y - a.h, a.w, a.h);
         WINDOW_SPACE plain;
         draw_rack_edit(window_width(), H);
+    }
+    if (sound_panel_look() != 0) {
+        glScissor(a.x, H - a.y - a.h, a.w, a.h);
+        WINDOW_SPACE plain;
+        draw_sound_panel(window_width(), H);
     }
     // A dialog over that.
     if (dialog_look() != 0) {

@@ -148,14 +148,14 @@ const char* help_text(bool backs) {
         "Drag a knob: turn | Click: switch | Z..M, Q..I: play | Tab: sockets | Ctrl+wheel, Ctrl -/+/0: zoom | "
         "F: fit | Wheel, arrows, middle-drag: scroll | Home | A, Insert, right click: add a module | Del: remove | "
         "Ctrl+D: copy | Double click a title: rename | Ctrl+Z: undo | Ctrl+Y: redo | Ctrl+S: save | "
-        "Ctrl+Shift+S: save as | Ctrl+O: open | Ctrl+N: new | Esc, Ctrl+Q: quit";
+        "Ctrl+Shift+S: save as | Ctrl+O: open | Ctrl+N: new | F2: sound output | Esc, Ctrl+Q: quit";
     static char back[500];
     const char* look = get_cable_look() == CABLE_OPAQUE ? "opaque" : get_cable_look() == CABLE_HALF ? "half" : "hidden";
     std::snprintf(back, sizeof back,
                   "Drag output to input: cable | Right click: remove | C: cables %s | Tab: fronts | "
                   "Ctrl+wheel, Ctrl -/+/0: zoom | F: fit | Wheel, arrows, middle-drag: scroll | Home | "
                   "A: add a module | Del: remove | Ctrl+Z: undo | Ctrl+Y: redo | Ctrl+S: save | Ctrl+O: open | "
-                  "Ctrl+N: new | Esc: quit",
+                  "Ctrl+N: new | F2: sound output | Esc: quit",
                   look);
     return backs ? back : FRONT;
 }

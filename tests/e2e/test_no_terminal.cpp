@@ -59,7 +59,7 @@ TEST(NoTerminal, WindowPlaysThroughTheSoundDaemonAndTheChoiceIsRemembered) {
     CHILD program = spawn_child({kZozodive, "--midi", "none", patch}, KEL_DATA_DIR, env, log, false);
     STOPPED_AT_END guard{program};
     ASSERT_TRUE(wait_for_text(log, "Window open", seconds(60))) << file_text(log);
-    EXPECT_NE(file_text(log).find("No terminal to ask: sound output Enlightment Sound Daemon"), std::string::npos)
+    EXPECT_NE(file_text(log).find("No terminal to ask: sound output sound daemon (PulseAudio or PipeWire)"), std::string::npos)
         << file_text(log);
 
     CHILD rec = pulse.record(wav);
@@ -85,6 +85,7 @@ struct EMPTY_INPUT_CASE {
     const char* keys;      // piped in before the input ends
     const char* settings;  // the settings file's text; null for none
     const char* shown;     // on the console
+    const char* option = nullptr;  // one more option, if any
 };
 
 class NoTerminalChoice : public ::testing::TestWithParam<EMPTY_INPUT_CASE> {};
@@ -96,14 +97,17 @@ TEST_P(NoTerminalChoice, PlaysWithoutQuitting) {
         ASSERT_EQ(std::system(("mkdir -p '" + config + "/z_ozodive'").c_str()), 0);
         write_file(config + "/z_ozodive/settings", c.settings);
     }
-    CHILD program = spawn_child({kZozodive, "--headless", "--midi", "none", "KSY/examples/VCO.ksy"}, KEL_DATA_DIR,
-                                {"XDG_CONFIG_HOME=" + config}, log, true);
+    std::vector<std::string> args{kZozodive, "--headless", "--midi", "none", "KSY/examples/VCO.ksy"};
+    if (c.option != nullptr) args.push_back(c.option);
+    // No display either, as on a server.
+    CHILD program = spawn_child(args, KEL_DATA_DIR, {"XDG_CONFIG_HOME=" + config, "DISPLAY="}, log, true);
     STOPPED_AT_END guard{program};
     ASSERT_TRUE(send_keys(program, c.keys));
     close(program.stdin_fd);
     program.stdin_fd = -1;
     ASSERT_TRUE(wait_for_text(log, "Playing.", seconds(30))) << file_text(log);
     EXPECT_NE(file_text(log).find(c.shown), std::string::npos) << file_text(log);
+    EXPECT_EQ(file_text(log).find("\x1b["), std::string::npos) << "terminal drawing on the console";
     EXPECT_EQ(stop_child(program, SIGTERM), 0) << file_text(log);
 }
 
@@ -116,5 +120,11 @@ INSTANTIATE_TEST_SUITE_P(
         EMPTY_INPUT_CASE{"RememberedOutput", "", "output=none\ndriver=1\n", "No terminal to ask: sound output NoSound"},
         // A broken file only costs a message per line.
         EMPTY_INPUT_CASE{"BrokenSettings", "", "output=none\nvolume=11\ndriver=x\n\x01\x02garbage\nwindow=2x2\n",
-                         "line 2: unknown key [volume], ignored"}),
+                         "line 2: unknown key [volume], ignored"},
+        // The windowed set-up's OSS (none on a machine without OSS devices)
+        // gives way to the output chosen before, named again.
+        EMPTY_INPUT_CASE{"SoundWindow", "", "output=none\ndriver=1\n",
+                         "No terminal to ask: OSS did not open (OSS (Open Sound System) has no driver here); sound "
+                         "output NoSound",
+                         "--sound-window"}),
     [](const auto& p) { return std::string(p.param.name); });
