@@ -52,11 +52,12 @@ inline __attribute__((always_inline)) void two_sum(V a, V b, V& hi, V& lo) {
 
 // One bit per lane whose mask is set.
 inline __attribute__((always_inline)) int lane_bits(v2l m) { return _mm_movemask_pd((__m128d)m); }
-// The wider forms are only ever inlined into functions built for AVX2 and AVX-512:
-// one instruction each.
-// (The builtins, not the intrinsics: those would not inline into the generic templates.)
-inline __attribute__((always_inline)) int lane_bits(v4l m) { return __builtin_ia32_movmskpd256((v4d)m); }
-inline __attribute__((always_inline)) int lane_bits(v8l m) { return __builtin_ia32_cvtq2mask512(m); }
+inline __attribute__((always_inline)) int lane_bits(v4l m) {
+    return lane_bits(v2l{m[0], m[1]}) | lane_bits(v2l{m[2], m[3]}) << 2;
+}
+inline __attribute__((always_inline)) int lane_bits(v8l m) {
+    return lane_bits(v4l{m[0], m[1], m[2], m[3]}) | lane_bits(v4l{m[4], m[5], m[6], m[7]}) << 4;
+}
 
 // Below this x - n pi/2 leaves at least 2^-56, so the third piece needs no exact sum.
 constexpr double SHORT_LIMIT = 64.0;

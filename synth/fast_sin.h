@@ -24,3 +24,11 @@ void kel_cos_n(const double* x, double* out, int n);
 /// True when the CPU runs AVX-512 (F and DQ): the vector kernels that have an
 /// eight-lane form use it. Decided once, before any sound is computed.
 bool kel_has_avx512();
+
+/// The target of the kernels' AVX-512 builds (GCC is also told to use whole
+/// 512-bit vectors where it vectorises; clang takes no such option here).
+#if defined(__clang__)
+#define KEL_AVX512_TARGET "avx512f,avx512dq,avx512vl"
+#else
+#define KEL_AVX512_TARGET "avx512f,avx512dq,avx512vl,prefer-vector-width=512"
+#endif

@@ -109,7 +109,7 @@ inline __attribute__((always_inline)) void cookbook_run(const double* c, const d
     default: cookbook_run<7>(c, s, q, G, A, k, n); break;     \
     }
 
-__attribute__((target("avx512f,avx512dq,avx512vl,prefer-vector-width=512"))) void cookbook_block_avx512(
+__attribute__((target(KEL_AVX512_TARGET))) void cookbook_block_avx512(
     const double* c, const double* s, double q, unsigned long type, double G, double A, COEFFICIENTS& k, int n) {
     COOKBOOK_BLOCK_BODY
 }

@@ -380,7 +380,7 @@ void VCO::free_sine_block(float* out, int n) {
 }
 
 // The same operations either way (no contraction), so the same bits.
-__attribute__((target("avx512f,avx512dq,avx512vl"))) void VCO::free_sine_avx512(float* out, int n) {
+__attribute__((target(KEL_AVX512_TARGET))) void VCO::free_sine_avx512(float* out, int n) {
     free_sine_body(out, n);
 }
 
@@ -673,11 +673,15 @@ void VCO::free_block(float* out, int n) {
         for (int t = 0; t < n; t++) c[t] = cyc[t * stride];
         double x[LINKED_MOST];
         for (int t = 0; t < n; t++) x[t] = 6.283185307179586 * c[t] + w.P[t];
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"  // x[0 .. n) is written just above
+#endif
 
         kel_sin_n(x, x, n);
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
         for (int t = 0; t < n; t++) out[t] = clip_unit(static_cast<float>(w.A[t] * x[t]));
     } else {
         for (int t = 0; t < n; t++) {
@@ -735,12 +739,18 @@ typedef long long lanes_l __attribute__((vector_size(8 * VECTOR)));
 // which the generic conversion does not give.
 template <bool WIDE>
 inline __attribute__((always_inline)) lanes_d widen(lanes_f f) {
+#if defined(__clang__)
+    // (clang gives the one instruction from the plain conversion, and checks
+    // a builtin's target where it is written.)
+    return __builtin_convertvector(f, lanes_d);
+#else
     if constexpr (WIDE) {
         const lanes_d none = {};
         return __builtin_ia32_cvtps2pd512_mask(f, none, static_cast<unsigned char>(-1), 4);
     } else {
         return __builtin_convertvector(f, lanes_d);
     }
+#endif
 }
 
 template <bool SYNC, bool WIDE>
@@ -807,7 +817,7 @@ inline __attribute__((always_inline)) void lane_cycles(float* first, const doubl
     for (int j = 0; j < count; j++) v[j]->linked_finish(work[j], cyc + j, LANES, out[j], n);
 
 // The same operations either way (no contraction), so the same bits.
-__attribute__((target("avx512f,avx512dq,avx512vl,prefer-vector-width=512"))) void VCO::linked_blocks_avx512(
+__attribute__((target(KEL_AVX512_TARGET))) void VCO::linked_blocks_avx512(
     VCO* const* v, const float* const (*in)[BLOCK_INPUTS], float* const* out, int count, int n) {
     LINKED_BLOCKS_BODY(true)
 }
