@@ -115,7 +115,8 @@ void show_value(LABEL* text, SLIDER* knob, int turn, float value, bool lit) {
 template <class T>
 T* named(T* element, const char* format, const char* panel, int n) {
     char name[KEL_NAME_SIZE];
-    std::snprintf(name, sizeof name, format, panel, n);
+    // Cut to fit when the panel's name is long: the element is still named.
+    if (std::snprintf(name, sizeof name, format, panel, n) < 0) name[0] = '\0';
     element->set_NAME(name);
     return element;
 }

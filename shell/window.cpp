@@ -280,7 +280,7 @@ void run_window(const WINDOW_SETUP& setup, const std::function<bool()>& chores) 
     // the player acts, every frame; a while after the last event, what the
     // sound moves (lamps, displays) is looked at every IDLE_DIVIDER frames.
     set_draw_on_change(false);
-    constexpr int IDLE_DIVIDER = 3;
+    constexpr int IDLE_DIVIDER = 4;
     const auto lively = std::chrono::milliseconds(500);
     auto last_event = clock::now();
     long frame = 0;
