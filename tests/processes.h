@@ -107,6 +107,14 @@ inline int stop_child(CHILD& c, int sig = SIGTERM,
     return status;
 }
 
+/// Kills the child at the end of a scope, whatever way the test leaves it.
+struct STOPPED_AT_END {
+    CHILD& child;
+    ~STOPPED_AT_END() {
+        if (child.pid > 0) stop_child(child, SIGKILL);
+    }
+};
+
 /// The whole content of a file ("" when it cannot be read).
 inline std::string file_text(const std::string& path) {
     std::ifstream f(path, std::ios::binary);

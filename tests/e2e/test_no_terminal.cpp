@@ -36,12 +36,6 @@ void write_file(const std::string& path, const std::string& text) {
     std::fclose(f);
 }
 
-struct STOPPED_AT_END {
-    CHILD& child;
-    ~STOPPED_AT_END() {
-        if (child.pid > 0) stop_child(child, SIGKILL);
-    }
-};
 }  // namespace
 
 TEST(NoTerminal, WindowPlaysThroughTheSoundDaemonAndTheChoiceIsRemembered) {

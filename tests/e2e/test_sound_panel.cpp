@@ -31,12 +31,6 @@ std::string tone_patch() {
     return path;
 }
 
-struct STOPPED_AT_END {
-    CHILD& child;
-    ~STOPPED_AT_END() {
-        if (child.pid > 0) stop_child(child, SIGKILL);
-    }
-};
 }  // namespace
 
 TEST(SoundOutputPanel, F2MovesThePlayingPatchToTheSoundDaemonAndTheChoiceIsRemembered) {

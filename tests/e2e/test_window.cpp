@@ -57,6 +57,13 @@ struct PROGRAM {
         int status = -1;
         return wait_child(child, milliseconds(ms), &status) ? status : -1;
     }
+    /// Escape with an unsaved edit: the question comes, D discards; the exit status (-1: none).
+    int quit_discarding() {
+        xdotool("key Escape");
+        if (!says("has unsaved changes")) return -1;
+        xdotool("key d");
+        return status_within(15000);
+    }
 };
 
 // Sends the window manager's close request (WM_DELETE_WINDOW) to every
@@ -191,10 +198,7 @@ TEST(WindowPanels, KnobRaisesThePitchAndPowerSilences) {
     program.xdotool("mousemove " + std::to_string(VCO_POWER_X) + " " + std::to_string(VCO_POWER_Y) + " click 1");
     pause(800);
     // The turned knob is an unsaved edit: quitting asks, and D discards it.
-    program.xdotool("key Escape");
-    ASSERT_TRUE(program.says("has unsaved changes")) << file_text(program.log);
-    program.xdotool("key d");
-    ASSERT_EQ(program.status_within(15000), 0) << file_text(program.log);
+    ASSERT_EQ(program.quit_discarding(), 0) << file_text(program.log);
 
     const std::vector<short> all = left_channel(record);
     std::remove(record.c_str());
@@ -300,10 +304,7 @@ TEST(WindowView, KnobRaisesThePitchAtHalfSize) {
     program.xdotool("mousemove " + std::to_string(VCO_POWER_X / 2) + " " + std::to_string(VCO_POWER_Y / 2) + " click 1");
     pause(800);
     // The turned knob is an unsaved edit: quitting asks, and D discards it.
-    program.xdotool("key Escape");
-    ASSERT_TRUE(program.says("has unsaved changes")) << file_text(program.log);
-    program.xdotool("key d");
-    ASSERT_EQ(program.status_within(15000), 0) << file_text(program.log);
+    ASSERT_EQ(program.quit_discarding(), 0) << file_text(program.log);
 
     const std::vector<short> all = left_channel(record);
     std::remove(record.c_str());
